@@ -1,0 +1,13 @@
+// The check that brings the simulator's settings in line with the plug-in.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Advisory messages, in the order the rules found them.
+using AdvisoryList = std::vector<std::string>;
+
+// Tests HDR, desktop composition, full screen, mute on lost focus and V-Sync,
+// writes the corrections into Prepar3D.cfg, and returns what it found. Without
+// a simulator folder the rules run on the defaults and nothing is written.
+AdvisoryList CheckSimulatorSettings();
