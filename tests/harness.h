@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -51,4 +52,25 @@ inline std::string Value(const std::string& cfg, const char* section, const char
 inline void SetFolders(const char* appdata, const char* localAppdata) {
   SetEnvironmentVariableA("APPDATA", appdata);
   SetEnvironmentVariableA("LOCALAPPDATA", localAppdata);
+}
+
+// Every file in `folder` (and below, when `deep`) with its content; folders
+// are marked "<folder>".
+inline std::map<std::string, std::string> Tree(const std::string& folder, bool deep = true) {
+  std::map<std::string, std::string> tree;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return tree;
+  do {
+    std::string name = entry.cFileName, path = folder + "\\" + name;
+    if (name == "." || name == "..") continue;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      tree[path] = ReadText(path);
+      continue;
+    }
+    tree[path] = "<folder>";
+    if (deep) tree.merge(Tree(path));
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return tree;
 }

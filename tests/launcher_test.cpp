@@ -8,8 +8,7 @@ namespace {
 
 std::string BinFolder() {
   char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string self(path, length);
+  std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
   return self.substr(0, self.rfind('\\') + 1);
 }
 
@@ -18,10 +17,13 @@ struct Outcome {
   std::string registered, started;  // one line per run of each double
 };
 
-// Starts the launcher in `work` with `tail` after its quoted name.
-Outcome Launch(const std::string& work, const std::string& tail = "") {
+// Starts the launcher in `work` with `tail` after its quoted name, and checks
+// that nothing below `work` or at the top of its drive changed but `cfg`.
+Outcome Launch(const std::string& work, const std::string& cfg, const std::string& tail = "") {
   for (const char* exe : {"cscript.exe", "Prepar3D.exe"})
     CopyFileA((BinFolder() + exe).c_str(), (work + "\\" + exe).c_str(), FALSE);
+  auto before = Tree(work), rootBefore = Tree(work.substr(0, 2), false);
+
   std::string commandLine = "\"" + BinFolder() + "VyraLauncher.exe\"" + tail;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -36,6 +38,15 @@ Outcome Launch(const std::string& work, const std::string& tail = "") {
   }
   run.registered = ReadText(work + "\\cscript.log");
   run.started = ReadText(work + "\\Prepar3D.log");
+
+  auto after = Tree(work);
+  std::string changed = cfg;  // as the folder listing spells it
+  for (size_t at; (at = changed.find("\\\\", 1)) != std::string::npos;) changed.erase(at, 1);
+  for (auto* tree : {&before, &after})
+    for (const std::string& path : {changed, work + "\\cscript.log", work + "\\Prepar3D.log"})
+      tree->erase(path);
+  EXPECT_TRUE(before == after) << "a file other than " << cfg << " changed";
+  EXPECT_TRUE(rootBefore == Tree(work.substr(0, 2), false)) << "the drive's root changed";
   return run;
 }
 
@@ -46,6 +57,13 @@ std::string Registration(const std::string& folder) {
 const char* const kWrong =
     "[GRAPHICS]\r\nHDR=1\r\n[Display]\r\nFullScreen=True\r\nVSYNC=1\r\n"
     "[USERINTERFACE]\r\nMUTE_ON_LOST_FOCUS=1\r\n";
+
+void ExpectCorrected(const std::string& cfg, const char* vsync = "0") {
+  EXPECT_EQ(Value(cfg, "GRAPHICS", "HDR"), "0") << cfg;
+  EXPECT_EQ(Value(cfg, "Display", "FullScreen"), "False") << cfg;
+  EXPECT_EQ(Value(cfg, "USERINTERFACE", "MUTE_ON_LOST_FOCUS"), "0") << cfg;
+  EXPECT_EQ(Value(cfg, "Display", "VSYNC"), vsync) << cfg;
+}
 
 }  // namespace
 
@@ -60,27 +78,125 @@ TEST(Launcher, StartsTheSimulatorUnlessTheTextIsExactlyConfig) {
     std::string work = NewFolder();
     std::string folder = MakeSimulatorFolder(work, kWrong);
     SetFolders(work.c_str(), nullptr);
-    Outcome run = Launch(work, c.tail);
+    Outcome run = Launch(work, folder + "\\Prepar3D.cfg", c.tail);
     EXPECT_EQ(run.exitCode, 0u) << c.tail;
     EXPECT_EQ(run.registered, Registration(folder)) << c.tail;
     EXPECT_EQ(run.started, c.starts ? "\n" : "") << c.tail;
   }
 }
 
-TEST(Launcher, CorrectsTheFileForTheTimewarpModeAndRegistersTheModule) {
+TEST(Launcher, CorrectsTheFileForTheTimewarpMode) {
   struct {
     const char* vyra;
     const char* vsync;
   } cases[] = {{"", "0"}, {"[VYRA]\r\nAsync=False\r\n", "1"}, {"[VYRA]\r\nAsync=\r\n", "1"}};
   for (const auto& c : cases) {
-    std::string work = NewFolder("Jane Doe");
+    std::string work = NewFolder();
     std::string cfg = MakeSimulatorFolder(work, kWrong + std::string(c.vyra)) + "\\Prepar3D.cfg";
     SetFolders(work.c_str(), nullptr);
-    EXPECT_EQ(Launch(work).exitCode, 0u);
-    EXPECT_EQ(Value(cfg, "GRAPHICS", "HDR"), "0");
-    EXPECT_EQ(Value(cfg, "Display", "FullScreen"), "False");
-    EXPECT_EQ(Value(cfg, "USERINTERFACE", "MUTE_ON_LOST_FOCUS"), "0");
-    EXPECT_EQ(Value(cfg, "Display", "VSYNC"), c.vsync) << c.vyra;
+    EXPECT_EQ(Launch(work, cfg).exitCode, 0u);
+    ExpectCorrected(cfg, c.vsync);
+  }
+}
+
+TEST(Launcher, KeepsEveryOtherSettingOfALargeFile) {
+  std::string text;
+  for (int section = 0; section < 300; ++section) {
+    text += "; tuned by hand\r\n[Section" + std::to_string(section) + "]\r\n";
+    for (int key = 0; key < 10; ++key)
+      text += "Key" + std::to_string(key) + "=value " + std::to_string(section * 10 + key) + "\r\n";
+    text += section == 150 ? kWrong : "\r\n";
+  }
+  std::string work = NewFolder();
+  std::string cfg = MakeSimulatorFolder(work, text) + "\\Prepar3D.cfg";
+  SetFolders(work.c_str(), nullptr);
+  Launch(work, cfg);
+  ExpectCorrected(cfg);
+  int lost = 0;
+  for (int n = 0; n < 3000; ++n)
+    lost += Value(cfg, ("Section" + std::to_string(n / 10)).c_str(),
+                  ("Key" + std::to_string(n % 10)).c_str()) != "value " + std::to_string(n);
+  EXPECT_EQ(lost, 0);
+  std::string corrected = ReadText(cfg);
+  EXPECT_EQ(Launch(work, cfg).exitCode, 0u);
+  EXPECT_EQ(ReadText(cfg), corrected);
+}
+
+TEST(Launcher, CompletesWhateverTheSettingsFileHolds) {
+  std::string garbage;
+  for (unsigned n = 0, x = 7; n < 4096; ++n) garbage += char((x = x * 1103515245u + 12345u) >> 24);
+  // Wine, run as root here, writes through the read-only attribute as root
+  // may on Unix; a file held open without sharing stays out of reach.
+  enum Kind { kFile, kReadOnly, kLocked, kFolder };
+  struct {
+    std::string cfg;
+    Kind kind;
+    const char *hdr, *fullScreen, *mute, *vsync;  // afterwards
+  } cases[] = {
+      {"", kFile, "<absent>", "False", "0", "<absent>"},
+      {garbage, kFile, "<absent>", "False", "0", "<absent>"},
+      {"", kFolder, "<absent>", "<absent>", "<absent>", "<absent>"},
+      {kWrong, kReadOnly, "0", "False", "0", "0"},
+      {kWrong, kLocked, "1", "True", "1", "1"},
+      {"[graphics]\r\nhdr=1\r\n", kFile, "0", "False", "0", "<absent>"},
+      {"[GRAPHICS]\r\n  HDR =  1  \r\n", kFile, "0", "False", "0", "<absent>"},
+      {"[GRAPHICS]\r\nHDR=0\r\n[GRAPHICS]\r\nHDR=1\r\n", kFile, "0", "False", "0", "<absent>"},
+      {"[Main]\r\nLong=" + std::string(1500, 'x') + "\r\n", kFile, "<absent>", "False", "0",
+       "<absent>"},
+  };
+  for (const auto& c : cases) {
+    std::string work = NewFolder();
+    std::string folder = MakeSimulatorFolder(work, c.cfg), cfg = folder + "\\Prepar3D.cfg";
+    if (c.kind == kFolder) DeleteFileA(cfg.c_str()), CreateDirectoryA(cfg.c_str(), nullptr);
+    if (c.kind == kReadOnly) SetFileAttributesA(cfg.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE lock = c.kind != kLocked ? INVALID_HANDLE_VALUE
+                                    : CreateFileA(cfg.c_str(), GENERIC_READ, 0, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr);
+    SetFolders(work.c_str(), nullptr);
+    Outcome run = Launch(work, c.kind == kLocked || c.kind == kFolder ? "" : cfg);
+    if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.registered, Registration(folder));
+    EXPECT_EQ(run.started, "\n");
+    EXPECT_EQ(Value(cfg, "GRAPHICS", "HDR"), c.hdr) << c.cfg.substr(0, 40);
+    EXPECT_EQ(Value(cfg, "Display", "FullScreen"), c.fullScreen) << c.cfg.substr(0, 40);
+    EXPECT_EQ(Value(cfg, "USERINTERFACE", "MUTE_ON_LOST_FOCUS"), c.mute) << c.cfg.substr(0, 40);
+    EXPECT_EQ(Value(cfg, "Display", "VSYNC"), c.vsync) << c.cfg.substr(0, 40);
+    if (c.cfg.size() > 1000 && c.cfg[0] == '[') {
+      EXPECT_EQ(Value(cfg, "Main", "Long"), std::string(1500, 'x'));
+    }
+  }
+}
+
+TEST(Launcher, UsesTheFirstFolderVariableThatQualifies) {
+  enum Value { kFolder, kFolderSlash, kUnset, kEmpty, kTooLong };
+  struct {
+    Value appdata;
+    bool inAppdata, inLocal;
+    char chosen;  // 'A', 'L' or '-' for none
+  } cases[] = {
+      {kFolder, true, true, 'A'}, {kFolderSlash, true, false, 'A'}, {kUnset, false, true, 'L'},
+      {kEmpty, false, true, 'L'}, {kTooLong, false, true, 'L'},     {kFolder, false, false, '-'},
+  };
+  for (const auto& c : cases) {
+    std::string work = NewFolder(), appdata = work + "\\Roaming", local = work + "\\Local";
+    std::string value = c.appdata == kTooLong       ? appdata + std::string(1100, 'x')
+                        : c.appdata == kFolderSlash ? appdata + "\\"
+                                                    : appdata;
+    CreateDirectoryA(appdata.c_str(), nullptr);
+    CreateDirectoryA(local.c_str(), nullptr);
+    std::string inAppdata = c.inAppdata ? MakeSimulatorFolder(value, kWrong) : "";
+    std::string inLocal = c.inLocal ? MakeSimulatorFolder(local, kWrong) : "";
+    SetFolders(c.appdata == kUnset   ? nullptr
+               : c.appdata == kEmpty ? ""
+                                     : value.c_str(),
+               local.c_str());
+    std::string chosen = c.chosen == 'A' ? inAppdata : c.chosen == 'L' ? inLocal : "";
+    Outcome run = Launch(work, chosen.empty() ? "" : chosen + "\\Prepar3D.cfg");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.registered, chosen.empty() ? "" : Registration(chosen)) << value;
+    EXPECT_EQ(run.started, "\n");
+    if (!chosen.empty()) ExpectCorrected(chosen + "\\Prepar3D.cfg");
   }
 }
 
@@ -89,19 +205,8 @@ TEST(Launcher, HandsTheScriptTheFolderAsOneArgumentWhateverItsCharacters) {
     std::string work = NewFolder(user);
     std::string folder = MakeSimulatorFolder(work, "");
     SetFolders(work.c_str(), nullptr);
-    Outcome run = Launch(work);
+    Outcome run = Launch(work, folder + "\\Prepar3D.cfg");
     EXPECT_EQ(run.registered, Registration(folder)) << user;
     EXPECT_EQ(run.started, "\n") << user;
   }
-}
-
-TEST(Launcher, WithoutASimulatorFolderOnlyStartsTheSimulator) {
-  std::string work = NewFolder();
-  SetFolders(nullptr, work.c_str());
-  Outcome run = Launch(work);
-  EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_EQ(run.registered, "");
-  EXPECT_EQ(run.started, "\n");
-  for (const char* file : {"\\Prepar3D.cfg", "\\dll.xml"})
-    EXPECT_FALSE(PathFileExistsA((work.substr(0, 2) + file).c_str())) << file;
 }
