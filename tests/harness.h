@@ -44,7 +44,7 @@ inline std::string MakeSimulatorFolder(const std::string& parent, const std::str
 
 inline std::string Value(const std::string& cfg, const char* section, const char* key) {
   char space[2048];
-  GetPrivateProfileStringA(section, key, "<absent>", space, sizeof space, cfg.c_str());
+  GetPrivateProfileStringA(section, key, "-", space, sizeof space, cfg.c_str());
   return space;
 }
 
