@@ -15,6 +15,9 @@ bool GetEnvironmentValue(const std::string& name, std::string& value);
 // True when a file or folder exists at `path`.
 bool PathExists(const std::string& path);
 
+// An empty `path` names no file: the INI reads below give their fallback and
+// the write does nothing (Windows would look for the file in its own folder).
+
 // The INI value of `section`/`key` in the file `path`, at most kReadLimit - 1
 // characters; `fallback` when the file, section or key is absent.
 std::string ReadIniString(const std::string& section, const std::string& key,

@@ -22,6 +22,7 @@ bool PathExists(const std::string& path) { return PathFileExistsA(path.c_str()) 
 
 std::string ReadIniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& path) {
+  if (path.empty()) return fallback;
   char space[kReadLimit];
   DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), space,
                                           kReadLimit, path.c_str());
@@ -30,11 +31,13 @@ std::string ReadIniString(const std::string& section, const std::string& key,
 
 unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
                     const std::string& path) {
+  if (path.empty()) return fallback;
   return GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, path.c_str());
 }
 
 void WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path) {
+  if (path.empty()) return;
   WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
 }
 

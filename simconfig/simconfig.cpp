@@ -59,9 +59,7 @@ std::string GetSimulatorConfigPath() {
 
 std::string ReadConfigString(const std::string& section, const std::string& key,
                              const std::string& fallback) {
-  std::string path = GetSimulatorConfigPath();
-  if (path.empty()) return fallback;
-  return ReadIniString(section, key, fallback, path);
+  return ReadIniString(section, key, fallback, GetSimulatorConfigPath());
 }
 
 bool ReadConfigBool(const std::string& section, const std::string& key, bool fallback) {
