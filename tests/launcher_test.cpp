@@ -1,193 +1,166 @@
-// VyraLauncher.exe end to end: started in a work folder that holds the test
-// doubles cscript.exe and Prepar3D.exe, which record the arguments they get.
+// The case files of tests/cases (the README tells their form), each run by
+// starting VyraLauncher.exe twice in a work folder set up as the case says;
+// then what only the launcher's own process sees.
 #include <gtest/gtest.h>
+#include <process.h>
+#include <windows.h>
 
-#include "harness.h"
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "check.h"
+#include "simconfig.h"
 
 namespace {
 
-std::string BinFolder() {
-  char path[MAX_PATH];
-  std::string self(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  return self.substr(0, self.rfind('\\') + 1);
+const std::string kTests = TESTS_DIR, kBin = BIN_DIR;  // as Windows names them
+
+// An empty folder `name` under the temporary folder, emptied if it was there.
+std::string NewFolder(const std::string& name) {
+  auto folder = std::filesystem::temp_directory_path() / "vyra" / name;
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder.string();
 }
 
-struct Outcome {
-  DWORD exitCode = ~0u;
-  std::string registered, started;  // one line per run of each double
-};
-
-// Starts the launcher in `work` with `tail` after its quoted name, and checks
-// that nothing below `work` or at the top of its drive changed but `cfg`.
-Outcome Launch(const std::string& work, const std::string& cfg, const std::string& tail = "") {
-  for (const char* exe : {"cscript.exe", "Prepar3D.exe"})
-    CopyFileA((BinFolder() + exe).c_str(), (work + "\\" + exe).c_str(), FALSE);
-  auto before = Tree(work), rootBefore = Tree(work.substr(0, 2), false);
-
-  std::string commandLine = "\"" + BinFolder() + "VyraLauncher.exe\"" + tail;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  Outcome run;
-  if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, work.c_str(),
-                     &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
-  run.registered = ReadText(work + "\\cscript.log");
-  run.started = ReadText(work + "\\Prepar3D.log");
-
-  auto after = Tree(work);
-  std::string changed = cfg;  // as the folder listing spells it
-  for (size_t at; (at = changed.find("\\\\", 1)) != std::string::npos;) changed.erase(at, 1);
-  for (auto* tree : {&before, &after})
-    for (const std::string& path : {changed, work + "\\cscript.log", work + "\\Prepar3D.log"})
-      tree->erase(path);
-  EXPECT_TRUE(before == after) << "a file other than " << cfg << " changed";
-  EXPECT_TRUE(rootBefore == Tree(work.substr(0, 2), false)) << "the drive's root changed";
-  return run;
+// Writes `text` to `path`, making the folders on the way.
+void WriteText(const std::string& path, const std::string& text) {
+  for (size_t at = 3; (at = path.find('\\', at + 1)) != std::string::npos;)
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string Registration(const std::string& folder) {
-  return "[modify_dlls.vbs][" + folder + "\\dll.xml][VYRA_02.dll]\n";
+std::string ReadText(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
 }
 
-// HDR, FullScreen, MUTE_ON_LOST_FOCUS and VSYNC as the file holds them; "-" when absent.
-std::string Settings(const std::string& cfg) {
-  return Value(cfg, "GRAPHICS", "HDR") + "," + Value(cfg, "Display", "FullScreen") + "," +
-         Value(cfg, "USERINTERFACE", "MUTE_ON_LOST_FOCUS") + "," + Value(cfg, "Display", "VSYNC");
+// Every file below `folder` (only in it, unless `deep`) with its content; folders read "<folder>".
+std::map<std::string, std::string> Tree(const std::string& folder, bool deep = true) {
+  std::map<std::string, std::string> tree;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return tree;
+  do {
+    std::string name = entry.cFileName, path = folder + "\\" + name;
+    if (name == "." || name == "..") continue;
+    bool isFolder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    tree[path] = isFolder ? "<folder>" : ReadText(path);
+    if (isFolder && deep) tree.merge(Tree(path));
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return tree;
 }
 
-const char* const kWrong =
-    "[GRAPHICS]\r\nHDR=1\r\n[Display]\r\nFullScreen=True\r\nVSYNC=1\r\n"
-    "[USERINTERFACE]\r\nMUTE_ON_LOST_FOCUS=1\r\n";
+// `text` with each %NAME% of a set variable replaced by its value.
+std::string Expand(const std::string& text) {
+  static char space[32768];
+  return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
+}
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  for (const auto& file : std::filesystem::directory_iterator(kTests + "cases"))
+    names.push_back(file.path().stem().string());
+  return names;
+}
+
+class Case : public testing::TestWithParam<std::string> {};
 
 }  // namespace
 
-TEST(Launcher, RegistersTheFolderAsOneArgumentAndStartsUnlessTheTextIsConfig) {
-  struct {
-    const char *user, *tail;
-    bool starts;
-  } cases[] = {
-      {"Jane Doe", "", true},       {"R&D", " config", false},     {"x^y", "   config", false},
-      {"a (b)", "\tconfig", false}, {"Hi!", "config", true},       {"100%", " Config", true},
-      {"Zo\xEB", " config ", true}, {"case", " \"config\"", true}, {"case", " config now", true}};
-  for (const auto& c : cases) {
-    std::string work = NewFolder(c.user);
-    std::string folder = MakeSimulatorFolder(work, kWrong);
-    SetFolders(work.c_str(), nullptr);
-    Outcome run = Launch(work, folder + "\\Prepar3D.cfg", c.tail);
-    EXPECT_EQ(run.exitCode, 0u) << c.tail;
-    EXPECT_EQ(run.registered, Registration(folder)) << c.user;
-    EXPECT_EQ(run.started, c.starts ? "\n" : "") << c.tail;
-    EXPECT_EQ(Settings(folder + "\\Prepar3D.cfg"), "0,False,0,0");
-  }
-}
-
-TEST(Launcher, KeepsEveryOtherSettingOfALargeFile) {
-  std::string text;
-  for (int section = 0; section < 300; ++section) {
-    text += "; tuned by hand\r\n[Section" + std::to_string(section) + "]\r\n";
-    for (int key = 0; key < 10; ++key)
-      text += "Key" + std::to_string(key) + "=value " + std::to_string(section * 10 + key) + "\r\n";
-    text += section == 150 ? kWrong : "\r\n";
-  }
-  std::string work = NewFolder();
-  std::string cfg = MakeSimulatorFolder(work, text) + "\\Prepar3D.cfg";
-  SetFolders(work.c_str(), nullptr);
-  Launch(work, cfg);
-  EXPECT_EQ(Settings(cfg), "0,False,0,0");
-  int lost = 0;
-  for (int n = 0; n < 3000; ++n)
-    lost += Value(cfg, ("Section" + std::to_string(n / 10)).c_str(),
-                  ("Key" + std::to_string(n % 10)).c_str()) != "value " + std::to_string(n);
-  EXPECT_EQ(lost, 0);
-  std::string corrected = ReadText(cfg);
-  size_t comments = 0;
-  for (size_t at = 0; (at = corrected.find("; tuned by hand\r\n", at)) != std::string::npos; ++at)
-    ++comments;
-  EXPECT_EQ(comments, 300u);
-  EXPECT_EQ(Launch(work, cfg).exitCode, 0u);
-  EXPECT_EQ(ReadText(cfg), corrected);
-}
-
-TEST(Launcher, CorrectsWhatThePlatformLetsItWhateverTheFileHolds) {
-  std::string garbage;
-  for (unsigned n = 0, x = 7; n < 4096; ++n) garbage += char((x = x * 1103515245u + 12345u) >> 24);
-  std::string sync = kWrong + std::string("[VYRA]\r\nAsync=False\r\n"), longValue(1500, 'x');
-  // Wine, run as root here, writes through the read-only attribute as root
-  // may on Unix; a file held open without sharing stays out of reach.
-  enum Kind { kFile, kReadOnly, kLocked, kFolder };
-  struct {
-    std::string cfg;
-    Kind kind;
-    const char* after;
-  } cases[] = {
-      {kWrong, kFile, "0,False,0,0"},
-      {sync, kFile, "0,False,0,1"},
-      {kWrong + std::string("[VYRA]\r\nAsync=\r\n"), kFile, "0,False,0,1"},
-      {"", kFile, "-,False,0,-"},
-      {garbage, kFile, "-,False,0,-"},
-      {"", kFolder, "-,-,-,-"},
-      {sync, kReadOnly, "0,False,0,1"},
-      {sync, kLocked, "1,True,1,1"},
-      {"[graphics]\r\nhdr=1\r\n", kFile, "0,False,0,-"},
-      {"[GRAPHICS]\r\n  HDR =  1  \r\n", kFile, "0,False,0,-"},
-      {"[GRAPHICS]\r\nHDR=0\r\n[GRAPHICS]\r\nHDR=1\r\n", kFile, "0,False,0,-"},
-      {"[Main]\r\nLong=" + longValue + "\r\n", kFile, "-,False,0,-"},
-  };
-  for (const auto& c : cases) {
-    std::string work = NewFolder();
-    std::string folder = MakeSimulatorFolder(work, c.cfg), cfg = folder + "\\Prepar3D.cfg";
-    if (c.kind == kFolder) DeleteFileA(cfg.c_str()), CreateDirectoryA(cfg.c_str(), nullptr);
-    if (c.kind == kReadOnly) SetFileAttributesA(cfg.c_str(), FILE_ATTRIBUTE_READONLY);
-    HANDLE lock = CreateFileA(cfg.c_str(), GENERIC_READ, c.kind == kLocked ? 0 : FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (c.kind != kLocked) CloseHandle(lock);
-    SetFolders(work.c_str(), nullptr);
-    Outcome run = Launch(work, c.kind == kLocked || c.kind == kFolder ? "" : cfg);
-    if (c.kind == kLocked) CloseHandle(lock);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.registered + run.started, Registration(folder) + "\n");
-    EXPECT_EQ(Settings(cfg), c.after) << c.cfg.substr(0, 60);
-    if (c.cfg.compare(0, 6, "[Main]") == 0) {
-      EXPECT_EQ(Value(cfg, "Main", "Long"), longValue);
+TEST_P(Case, Run) {
+  std::string work = NewFolder(GetParam()), tail, readOnly, held, *text = nullptr;
+  std::map<std::string, std::string> before, after;
+  SetEnvironmentVariableA("APPDATA", nullptr);
+  SetEnvironmentVariableA("LOCALAPPDATA", nullptr);
+  SetEnvironmentVariableA("WORK", work.c_str());
+  std::ifstream file(kTests + "cases\\" + GetParam() + ".case", std::ios::binary);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string word = line.substr(0, line.find(' '));
+    std::string rest = Expand(line.substr(std::min(line.size(), word.size() + 1)));
+    size_t data = rest.find(" < ");
+    if (word == "---" || word == "+++") {
+      text = &(word == "---" ? before : after)[work + "\\" + rest.substr(0, data)];
+      if (data != std::string::npos) *text = ReadText(kTests + "data\\" + rest.substr(data + 3));
+    } else if (text) {
+      *text += Expand(line) + "\r\n";
+    } else if (word == "set") {
+      SetEnvironmentVariableA(rest.substr(0, rest.find('=')).c_str(),
+                              rest.substr(rest.find('=') + 1).c_str());
+    } else if (word == "command") {
+      tail = rest.substr(18);  // after "VyraLauncher.exe" in quotes
+    } else if (word == "readonly" || word == "hold") {
+      (word == "hold" ? held : readOnly) = work + "\\" + rest;
+    } else if (!line.empty() && line[0] != '#') {
+      ADD_FAILURE() << "not understood: " << line;
     }
   }
+  for (const auto& [path, content] : before) WriteText(path, content);  // "...\" makes a folder
+  SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+  for (const char* exe : {"cscript.exe", "Prepar3D.exe"})
+    CopyFileA((kBin + exe).c_str(), (work + "\\" + exe).c_str(), FALSE);
+  auto want = Tree(work), root = Tree(work.substr(0, 2), false);
+  for (const auto& [path, content] : after) want[path] = content;
+
+  SetCurrentDirectoryA(work.c_str());
+  for (int run = 1; run <= 2; ++run) {
+    for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
+    HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string exe = kBin + "VyraLauncher.exe", command = "\"" + exe + "\"" + tail;
+    EXPECT_EQ(_spawnl(_P_WAIT, exe.c_str(), command.c_str(), nullptr), 0) << "run " << run;
+    CloseHandle(hold);
+    auto got = Tree(work);
+    for (const auto& [path, content] : got) EXPECT_TRUE(want.count(path)) << path << " is new";
+    for (const auto& [path, content] : want) EXPECT_EQ(got[path], content) << path << ", run " << run;
+    EXPECT_TRUE(Tree(work.substr(0, 2), false) == root) << "the drive's root changed";
+  }
+  SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that it can be removed
 }
 
-TEST(Launcher, UsesTheFirstFolderVariableThatQualifies) {
-  enum Value { kFolder, kFolderSlash, kUnset, kEmpty, kTooLong };
-  struct {
-    Value appdata;
-    bool inAppdata, inLocal;
-    char chosen;  // 'A', 'L' or '-' for none
-  } cases[] = {
-      {kFolder, true, true, 'A'}, {kFolderSlash, true, false, 'A'}, {kUnset, false, true, 'L'},
-      {kEmpty, false, true, 'L'}, {kTooLong, false, true, 'L'},     {kFolder, false, false, '-'},
-  };
-  for (const auto& c : cases) {
-    std::string work = NewFolder(), appdata = work + "\\Roaming", local = work + "\\Local";
-    std::string value = c.appdata == kTooLong       ? appdata + std::string(1100, 'x')
-                        : c.appdata == kFolderSlash ? appdata + "\\"
-                                                    : appdata;
-    CreateDirectoryA(appdata.c_str(), nullptr);
-    CreateDirectoryA(local.c_str(), nullptr);
-    std::string inAppdata = c.inAppdata ? MakeSimulatorFolder(value, kWrong) : "";
-    std::string inLocal = c.inLocal ? MakeSimulatorFolder(local, kWrong) : "";
-    SetFolders(c.appdata == kUnset   ? nullptr
-               : c.appdata == kEmpty ? ""
-                                     : value.c_str(),
-               local.c_str());
-    std::string chosen = c.chosen == 'A' ? inAppdata : c.chosen == 'L' ? inLocal : "";
-    Outcome run = Launch(work, chosen.empty() ? "" : chosen + "\\Prepar3D.cfg");
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.registered, chosen.empty() ? "" : Registration(chosen)) << value;
-    EXPECT_EQ(run.started, "\n");
-    if (!chosen.empty()) {
-      EXPECT_EQ(Settings(chosen + "\\Prepar3D.cfg"), "0,False,0,0");
-    }
+INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::ValuesIn(CaseNames()),
+                         [](const auto& info) { return info.param; });
+
+// Points APPDATA at a new folder whose simulator folder holds `cfg`.
+static void UseConfig(const std::string& cfg) {
+  static int count = 0;
+  std::string appdata = NewFolder("in-process-" + std::to_string(++count));
+  WriteText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg", cfg);
+  SetEnvironmentVariableA("APPDATA", appdata.c_str());
+  SetEnvironmentVariableA("LOCALAPPDATA", nullptr);
+}
+
+// Wine reports desktop composition as off, so the Aero message is always there.
+TEST(InProcess, AdvisesInRuleOrderAndLoadsThePluginSettingsOnce) {
+  const char *aero = "Please enable Aero.  Otherwise dialogs may not display correctly.",
+             *mute = "Please disable mute on lost focus";
+  UseConfig("[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\nZoom=0\nWorldScale=2x\n");
+  EXPECT_EQ(CheckSimulatorSettings(),
+            (AdvisoryList{"You must disable HDR Lighting to use VYRA!", aero,
+                          "Please disable full-screen mode.",
+                          "It causes poor performance and distortion", mute,
+                          "Turn off V-Sync when using asynchronous timewarp"}));
+  PluginSettings& settings = GetPluginSettings();
+  EXPECT_TRUE(!settings.zoom && settings.async && settings.vignette && settings.worldScale == 2);
+
+  settings.async = false;  // now synchronous timewarp
+  UseConfig("[Display]\nFullScreen=0\nVSYNC=0\n[VYRA]\nZoom=1\n");
+  EXPECT_EQ(CheckSimulatorSettings(),
+            (AdvisoryList{aero, mute, "Turn on V-Sync when using synchronous timewarp"}));
+  EXPECT_EQ(&GetPluginSettings(), &settings);
+  EXPECT_FALSE(settings.zoom);  // not read again
+}
+
+TEST(InProcess, ReadsTheNumberAtTheStartOrTheDefault) {
+  std::pair<const char*, float> rows[] = {{"", 7.25f},   {"1.5", 1.5f},   {"-3e2", -300},
+                                          {".5e", 0.5f}, {"1e39", 7.25f}, {"inf", 7.25f},
+                                          {".", 7.25f},  {"x1", 7.25f}};
+  for (auto [value, number] : rows) {
+    UseConfig("[VYRA]\nValue=" + std::string(value));
+    EXPECT_EQ(ReadConfigFloat("VYRA", "Value", 7.25f), number) << value;
   }
 }
