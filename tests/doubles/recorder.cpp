@@ -5,8 +5,6 @@
 
 int main(int argc, char** argv) {
   std::FILE* record = std::fopen(RECORD_FILE, "a");
-  if (!record) return 1;
-  for (int i = 0; i < argc; ++i) std::fprintf(record, "[%s]", argv[i]);
-  std::fputs("\n", record);
-  return std::fclose(record);
+  for (int i = 0; record && i < argc; ++i) std::fprintf(record, "[%s]", argv[i]);
+  return !record || std::fputs("\n", record) < 0 || std::fclose(record);
 }
