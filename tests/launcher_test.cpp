@@ -14,8 +14,6 @@
 
 namespace fs = std::filesystem;  // narrow paths are in the ANSI code page, as the launcher's
 
-static const std::string kTests = TESTS_DIR, kBin = BIN_DIR;  // as Windows names them
-
 // An empty folder `name` under the temporary folder, emptied if it was there.
 static std::string NewFolder(const std::string& name) {
   fs::path folder = fs::temp_directory_path() / "vyra" / name;
@@ -53,19 +51,18 @@ static std::string Expand(const std::string& text) {
 class Case : public testing::TestWithParam<std::string> {};
 
 TEST_P(Case, Run) {
-  std::string work = NewFolder(GetParam()), tail, readOnly, held, *text = nullptr;
+  std::string work = NewFolder(GetParam()), tail, readOnly, held, line, *text = nullptr;
   std::map<std::string, std::string> before, after;
   for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, nullptr);
   SetEnvironmentVariableA("WORK", work.c_str());
-  SetEnvironmentVariableA("PATH", kBin.c_str());  // where cmd finds the test doubles
-  std::ifstream file(kTests + "cases\\" + GetParam() + ".case", std::ios::binary);
-  for (std::string line; std::getline(file, line);) {
+  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
+  for (std::ifstream file(TESTS_DIR "cases\\" + GetParam() + ".case"); std::getline(file, line);) {
     std::string word = line.substr(0, line.find(' '));
     std::string rest = Expand(line.substr(std::min(line.size(), word.size() + 1)));
     size_t data = rest.find(" < "), equals = rest.find('=');
     if (word == "---" || word == "+++") {
       text = &(word == "---" ? before : after)[work + "\\" + rest.substr(0, data)];
-      if (data != std::string::npos) *text = ReadText(kTests + "data\\" + rest.substr(data + 3));
+      if (data != std::string::npos) *text = ReadText(TESTS_DIR "data\\" + rest.substr(data + 3));
     } else if (text) {
       *text += Expand(line) + "\r\n";
     } else if (word == "set") {
@@ -84,7 +81,7 @@ TEST_P(Case, Run) {
   for (const auto& [path, content] : after) want[fs::path(path).string()] = content;
 
   SetCurrentDirectoryA(work.c_str());
-  std::string exe = kBin + "VyraLauncher.exe", command = "\"" + exe + "\"" + tail;
+  std::string exe = BIN_DIR "VyraLauncher.exe", command = "\"" + exe + "\"" + tail;
   for (int run = 1; run <= 2; ++run) {
     for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
     HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -110,15 +107,15 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
             "a=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n");
   SetEnvironmentVariableA("APPDATA", appdata.c_str());
   const char* aero = "Please enable Aero.  Otherwise dialogs may not display correctly.";
-  EXPECT_EQ(
-      CheckSimulatorSettings(),
-      (AdvisoryList{"You must disable HDR Lighting to use VYRA!", aero,
-                    "Please disable full-screen mode.", "It causes poor performance and distortion",
-                    "Please disable mute on lost focus",
-                    "Turn off V-Sync when using asynchronous timewarp"}));
+  const char *full = "Please disable full-screen mode.",
+             *mute = "Please disable mute on lost focus";
+  const char* why = "It causes poor performance and distortion";
+  EXPECT_EQ(CheckSimulatorSettings(),
+            (AdvisoryList{"You must disable HDR Lighting to use VYRA!", aero, full, why, mute,
+                          "Turn off V-Sync when using asynchronous timewarp"}));
   PluginSettings& settings = GetPluginSettings();
   EXPECT_TRUE(!settings.zoom && settings.async && settings.vignette && settings.worldScale == 2);
-  settings.async = false;  // the same instance serves the next check, now with VSYNC=0
+  settings.async = false;  // the same instance serves the next checks, now with VSYNC=0
   EXPECT_EQ(CheckSimulatorSettings(),
             (AdvisoryList{aero, "Turn on V-Sync when using synchronous timewarp"}));
 
@@ -126,4 +123,7 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
   for (const char* key : {"a", "b", "c", "d", "e", "f", "g"})
     numbers += std::to_string(ReadConfigFloat("VYRA", key, 7.25f)) + " ";
   EXPECT_EQ(numbers, "7.250000 1.500000 -300.000000 0.500000 7.250000 7.250000 7.250000 ");
+
+  SetEnvironmentVariableA("APPDATA", nullptr);  // no simulator folder: nothing to write to
+  EXPECT_EQ(CheckSimulatorSettings(), (AdvisoryList{aero, full, why, mute}));
 }
