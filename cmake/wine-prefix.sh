@@ -3,7 +3,7 @@
 # runs a program. Tries twice: a first start right after Wine was installed
 # has been seen to fail once while loading kernel32.dll.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-for try in 1 2; do
+for _ in 1 2; do
   wineboot --init && wine cmd /c exit 0 && exit 0
   wineserver -k 2>/dev/null
   sleep 1
