@@ -12,7 +12,9 @@
 #include "check.h"
 #include "simconfig.h"
 
-namespace fs = std::filesystem;  // narrow paths are in the ANSI code page, as the launcher's
+// A path made from narrow text reads it in the ANSI code page, as the launcher does;
+// path::string() gives UTF-8, so Tree's names are compared only with names it spelled.
+namespace fs = std::filesystem;
 
 // An empty folder `name` under the temporary folder, emptied if it was there.
 static std::string NewFolder(const std::string& name) {
@@ -78,6 +80,7 @@ TEST_P(Case, Run) {
   for (const auto& [path, content] : before) WriteText(path, content);
   SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
   auto want = Tree(work), root = Tree<fs::directory_iterator>(work.substr(0, 3));
+  // Expected files under their names as Tree spells them.
   for (const auto& [path, content] : after) want[fs::path(path).string()] = content;
 
   SetCurrentDirectoryA(work.c_str());
