@@ -59,14 +59,15 @@ TEST_P(Case, Run) {
   SetEnvironmentVariableA("WORK", work.c_str());
   SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
   for (std::ifstream file(TESTS_DIR "cases\\" + GetParam() + ".case"); std::getline(file, line);) {
+    line = Expand(line);  // once per line, directive or file text
     std::string word = line.substr(0, line.find(' '));
-    std::string rest = Expand(line.substr(std::min(line.size(), word.size() + 1)));
+    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
     size_t data = rest.find(" < "), equals = rest.find('=');
     if (word == "---" || word == "+++") {
       text = &(word == "---" ? before : after)[work + "\\" + rest.substr(0, data)];
       if (data != std::string::npos) *text = ReadText(TESTS_DIR "data\\" + rest.substr(data + 3));
     } else if (text) {
-      *text += Expand(line) + "\r\n";
+      *text += line + "\r\n";
     } else if (word == "set") {
       SetEnvironmentVariableA(rest.substr(0, equals).c_str(), rest.substr(equals + 1).c_str());
     } else if (word == "command") {
