@@ -8,6 +8,7 @@
 using AdvisoryList = std::vector<std::string>;
 
 // Tests HDR, desktop composition, full screen, mute on lost focus and V-Sync,
-// writes the corrections into Prepar3D.cfg, and returns what it found. Without
-// a simulator folder the rules run on the defaults and nothing is written.
+// corrects Prepar3D.cfg, and returns what it found. The file is replaced whole
+// by a corrected copy, or not at all. Without a simulator folder the rules run
+// on the defaults and nothing is written.
 AdvisoryList CheckSimulatorSettings();

@@ -15,8 +15,9 @@ bool GetEnvironmentValue(const std::string& name, std::string& value);
 // True when a file or folder exists at `path`.
 bool PathExists(const std::string& path);
 
-// An empty `path` names no file: the INI reads below give their fallback and
-// the write does nothing (Windows would look for the file in its own folder).
+// An empty `path` names no file: the INI reads below give their fallback, and
+// the writes and file operations fail (Windows would look for an INI file in
+// its own folder).
 
 // The INI value of `section`/`key` in the file `path`, at most kReadLimit - 1
 // characters; `fallback` when the file, section or key is absent.
@@ -28,10 +29,23 @@ std::string ReadIniString(const std::string& section, const std::string& key,
 unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
                     const std::string& path);
 
-// Sets `section`/`key` to `value`, adding key, section or file when absent.
-// Failures are ignored.
-void WriteIniString(const std::string& section, const std::string& key, const std::string& value,
+// Sets `section`/`key` to `value`, adding key, section or file when absent;
+// false when the file may not hold the whole change.
+bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
+
+// Copies the file `from` to `to`, replacing a file already there; false when that fails.
+bool CopyFileOver(const std::string& from, const std::string& to);
+
+// Forces what was written to the file `path` onto the disk; false when that fails.
+bool FlushToDisk(const std::string& path);
+
+// Puts the file `replacement` in the place of the file `path` in one step; false,
+// with both as they were, when that fails or `path` is read-only.
+bool ReplaceFileWith(const std::string& path, const std::string& replacement);
+
+// Removes the file `path`, read-only or not.
+void RemoveFile(const std::string& path);
 
 // True when desktop composition is on; false when it is off or the query fails.
 bool IsCompositionEnabled();

@@ -35,10 +35,58 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
   return GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, path.c_str());
 }
 
-void WriteIniString(const std::string& section, const std::string& key, const std::string& value,
+// True when the file can take another 64 KB (more than a cluster) at its end;
+// the file is then cut back to its length. Wine's profile writer reports
+// success even when a full disk, a quota or a size limit cut its rewrite
+// short, and such a file cannot grow: one that can was written whole.
+static bool CanGrow(const std::string& path) {
+  const std::string room(64 * 1024, '\0');
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length, end = {};
+  DWORD written = 0;
+  bool grew = GetFileSizeEx(file, &length) && SetFilePointerEx(file, end, nullptr, FILE_END) &&
+              WriteFile(file, room.data(), room.size(), &written, nullptr) &&
+              written == room.size();
+  grew = grew && SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  return CloseHandle(file) && grew;
+}
+
+bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path) {
-  if (path.empty()) return;
-  WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
+  if (path.empty()) return false;
+  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) &&
+         CanGrow(path);
+}
+
+bool CopyFileOver(const std::string& from, const std::string& to) {
+  return CopyFileA(from.c_str(), to.c_str(), FALSE);
+}
+
+bool FlushToDisk(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool flushed = FlushFileBuffers(file);
+  return CloseHandle(file) && flushed;
+}
+
+// One rename on one volume, so that `path` always names either the old file or
+// the whole new one. ReplaceFile would keep more of the old file's metadata, but
+// it runs in several steps and can fail between them with the old file's name
+// gone; the copy already carries the old file's attributes. Windows refuses to
+// rename over a read-only file; Wine run as root would not, so neither do we.
+bool ReplaceFileWith(const std::string& path, const std::string& replacement) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  return MoveFileExA(replacement.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+void RemoveFile(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // DeleteFile refuses a read-only file
+  DeleteFileA(path.c_str());
 }
 
 bool IsCompositionEnabled() {
