@@ -8,17 +8,18 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "check.h"
+#include "platform.h"
 #include "simconfig.h"
 
 // A path made from narrow text reads it in the ANSI code page, as the launcher does;
 // path::string() gives UTF-8, so Tree's names are compared only with names it spelled.
 namespace fs = std::filesystem;
 
-// An empty folder `name` under the temporary folder, emptied if it was there.
-static std::string NewFolder(const std::string& name) {
-  fs::path folder = fs::temp_directory_path() / "vyra" / name;
+// An empty folder, emptied if it was there.
+static std::string NewFolder(const fs::path& folder) {
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder.string();
@@ -50,53 +51,127 @@ static std::string Expand(const std::string& text) {
   return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
 }
 
-class Case : public testing::TestWithParam<std::string> {};
+// Bytes free on the disk that holds `path`, or its size with `total`.
+static unsigned long long DiskBytes(const std::string& path, bool total = false) {
+  ULARGE_INTEGER free = {}, size = {};
+  GetDiskFreeSpaceExA(path.substr(0, 3).c_str(), &free, &size, nullptr);
+  return total ? size.QuadPart : free.QuadPart;
+}
 
-TEST_P(Case, Run) {
-  std::string work = NewFolder(GetParam()), tail, readOnly, held, line, *text = nullptr;
-  std::map<std::string, std::string> before, after;
-  for (const char* name : {"APPDATA", "LOCALAPPDATA"}) SetEnvironmentVariableA(name, nullptr);
-  SetEnvironmentVariableA("WORK", work.c_str());
+// What a case file says: the work folder, what it holds before the run, how the
+// launcher is started, and what the folder holds afterwards.
+struct CaseFile {
+  std::string work;
+  std::string tail;                           // the command line after the program's name
+  std::map<std::string, std::string> before;  // files, and folders ending in "\", and their bytes
+  std::map<std::string, std::string> after;   // the files that change, and their new bytes
+  std::set<std::string> gone;                 // the files that are removed
+  std::set<std::string> rootFolders;          // the folders at the drive's root the case names
+  std::string readOnly;                       // a file with the read-only attribute
+  std::string held;                           // a file held open without sharing
+  std::string filler;                         // on the small disk: the file that fills it,
+  unsigned long long leaveFree = 0;           // until this many bytes are free
+  bool noSmallDisk = false;                   // the case fills a small disk, and none is there
+};
+
+// A path of the case: below the work folder, or at the drive's root when it starts with "\".
+static std::string Place(CaseFile& c, const std::string& path) {
+  if (path[0] != '\\') return c.work + "\\" + path;
+  c.rootFolders.insert(c.work.substr(0, 2) + path.substr(0, path.find('\\', 1)));
+  return c.work.substr(0, 2) + path;
+}
+
+// Reads tests/cases/NAME.case, setting the variables it sets.
+static CaseFile ReadCase(const std::string& name) {
+  CaseFile c;
+  c.work = NewFolder(fs::temp_directory_path() / "vyra" / name);
+  std::string line, *text = nullptr;
+  for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
+    SetEnvironmentVariableA(variable, nullptr);
+  SetEnvironmentVariableA("WORK", c.work.c_str());
   SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
-  for (std::ifstream file(TESTS_DIR "cases\\" + GetParam() + ".case"); std::getline(file, line);) {
+  for (std::ifstream file(TESTS_DIR "cases\\" + name + ".case"); std::getline(file, line);) {
     line = Expand(line);  // once per line, directive or file text
     std::string word = line.substr(0, line.find(' '));
     std::string rest = line.substr(std::min(line.size(), word.size() + 1));
     size_t data = rest.find(" < "), equals = rest.find('=');
     if (word == "---" || word == "+++") {
-      text = &(word == "---" ? before : after)[work + "\\" + rest.substr(0, data)];
+      text = &(word == "---" ? c.before : c.after)[Place(c, rest.substr(0, data))];
       if (data != std::string::npos) *text = ReadText(TESTS_DIR "data\\" + rest.substr(data + 3));
     } else if (text) {
       *text += line + "\r\n";
     } else if (word == "set") {
       SetEnvironmentVariableA(rest.substr(0, equals).c_str(), rest.substr(equals + 1).c_str());
     } else if (word == "command") {
-      tail = rest.substr(18);  // after "VyraLauncher.exe" in quotes
+      c.tail = rest.substr(18);  // after "VyraLauncher.exe" in quotes
     } else if (word == "readonly" || word == "hold") {
-      (word == "hold" ? held : readOnly) = work + "\\" + rest;
+      (word == "hold" ? c.held : c.readOnly) = Place(c, rest);
+    } else if (word == "gone") {
+      c.gone.insert(Place(c, rest));
+    } else if (word == "free") {  // a mounted disk of a few hundred KB, or none
+      c.noSmallDisk = DiskBytes(SMALL_DISK, true) == 0 || DiskBytes(SMALL_DISK, true) > 4 << 20;
+      if (c.noSmallDisk) return c;
+      c.work = NewFolder(SMALL_DISK + name);
+      SetEnvironmentVariableA("WORK", c.work.c_str());
+      c.filler = SMALL_DISK "filler";
+      c.leaveFree = std::stoull(rest);
     } else if (!line.empty() && line[0] != '#') {
       ADD_FAILURE() << "not understood: " << line;
     }
   }
-  for (const auto& [path, content] : before) WriteText(path, content);
-  SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-  auto want = Tree(work), root = Tree<fs::directory_iterator>(work.substr(0, 3));
-  // Expected files under their names as Tree spells them.
-  for (const auto& [path, content] : after) want[fs::path(path).string()] = content;
+  return c;
+}
 
-  SetCurrentDirectoryA(work.c_str());
-  std::string exe = BIN_DIR "VyraLauncher.exe", command = "\"" + exe + "\"" + tail;
+// Sets up the work folder as the case says; returns what must stay as it is.
+static std::map<std::string, std::string> Prepare(const CaseFile& c) {
+  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
+  for (const auto& [path, content] : c.before) WriteText(path, content);
+  SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+  if (!c.filler.empty()) {
+    DeleteFileA(c.filler.c_str());
+    WriteText(c.filler, std::string(DiskBytes(c.filler) - c.leaveFree, '\0'));
+  }
+  auto tree = Tree(c.work);
+  for (const auto& folder : c.rootFolders) tree.merge(Tree(folder));
+  return tree;
+}
+
+class Case : public testing::TestWithParam<std::string> {};
+
+TEST_P(Case, Run) {
+  CaseFile c = ReadCase(GetParam());
+  if (c.noSmallDisk) GTEST_SKIP() << "no small disk at " SMALL_DISK " (mounting needs root)";
+  auto want = Prepare(c), root = Tree<fs::directory_iterator>(c.work.substr(0, 3));
+  if (!c.filler.empty()) {
+    ASSERT_EQ(DiskBytes(c.work), c.leaveFree) << "bytes free after filling";
+  }
+  std::map<std::string, fs::file_time_type> stamps;  // the case's files that must not be rewritten
+  for (const auto& [path, content] : c.before)
+    if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
+      stamps[path] = fs::last_write_time(path);
+  // Expected files under their names as Tree spells them.
+  for (const auto& [path, content] : c.after) want[fs::path(path).string()] = content;
+  for (const auto& path : c.gone) want.erase(fs::path(path).string());
+
+  SetCurrentDirectoryA(c.work.c_str());
+  std::string exe = BIN_DIR "VyraLauncher.exe", command = "\"" + exe + "\"" + c.tail;
   for (int run = 1; run <= 2; ++run) {
     for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
-    HANDLE hold = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE hold = CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(_spawnl(_P_WAIT, exe.c_str(), command.c_str(), nullptr), 0) << "run " << run;
     CloseHandle(hold);
-    auto got = Tree(work);
+    auto got = Tree(c.work);
+    for (const auto& folder : c.rootFolders) got.merge(Tree(folder));
     for (const auto& [path, content] : got) EXPECT_TRUE(want.count(path)) << path << " is new";
     for (const auto& [path, bytes] : want) EXPECT_EQ(got[path], bytes) << path << ", run " << run;
-    EXPECT_EQ(Tree<fs::directory_iterator>(work.substr(0, 3)), root) << "at the drive's root";
+    std::error_code gone;
+    for (const auto& [path, time] : stamps)
+      EXPECT_TRUE(fs::last_write_time(path, gone) == time) << path << " rewritten, run " << run;
+    EXPECT_EQ(Tree<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
   }
-  SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that it can be removed
+  SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that it can be removed
+  DeleteFileA(c.filler.c_str());
+  for (const auto& folder : c.rootFolders) fs::remove_all(folder);
 }
 
 // CASES names every file of tests/cases without its ".case".
@@ -105,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::Values(CASES),
 
 // Wine reports desktop composition as off, so the Aero message is always there.
 TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
-  std::string appdata = NewFolder("in-process");
+  std::string appdata = NewFolder(fs::temp_directory_path() / "vyra" / "in-process");
   WriteText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg",
             "[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\nZoom=0\nWorldScale=2x\n"
             "a=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n");
@@ -130,4 +205,19 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
 
   SetEnvironmentVariableA("APPDATA", nullptr);  // no simulator folder: nothing to write to
   EXPECT_EQ(CheckSimulatorSettings(), (AdvisoryList{aero, full, why, mute}));
+}
+
+// The variable reader: an unset variable, or one whose value does not fit in
+// the space handed to the platform, gives false and leaves the value alone.
+TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
+  struct {
+    int length;  // of the value; -1: unset
+    bool found;
+  } const variables[] = {{-1, false}, {0, true}, {1022, true}, {1023, false}, {1500, false}};
+  for (const auto& variable : variables) {
+    std::string set(std::max(variable.length, 0), 'x'), value = "untouched";
+    SetEnvironmentVariableA("VYRA_TEST", variable.length < 0 ? nullptr : set.c_str());
+    EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), variable.found) << variable.length;
+    EXPECT_EQ(value, variable.found ? set : "untouched") << variable.length;
+  }
 }
