@@ -18,8 +18,11 @@
 // path::string() gives UTF-8, so Tree's names are compared only with names it spelled.
 namespace fs = std::filesystem;
 
-// An empty folder, emptied if it was there.
+// An empty folder, emptied if it was there (read-only files left by a failed run too).
 static std::string NewFolder(const fs::path& folder) {
+  std::error_code none;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, none))
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
   fs::remove_all(folder);
   fs::create_directories(folder);
   return folder.string();
@@ -51,17 +54,22 @@ static std::string Expand(const std::string& text) {
   return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
 }
 
-// Bytes free on the disk that holds `path`, or its size with `total`.
-static unsigned long long DiskBytes(const std::string& path, bool total = false) {
-  ULARGE_INTEGER free = {}, size = {};
-  GetDiskFreeSpaceExA(path.substr(0, 3).c_str(), &free, &size, nullptr);
-  return total ? size.QuadPart : free.QuadPart;
+// True when the small disk is there: a drive of a few hundred KB, never a real disk.
+static bool SmallDisk() {
+  ULARGE_INTEGER size;
+  return GetDiskFreeSpaceExA(SMALL_DISK, nullptr, &size, nullptr) && size.QuadPart <= 4 << 20;
 }
 
-// What a case file says: the work folder, what it holds before the run, how the
-// launcher is started, and what the folder holds afterwards.
+static unsigned long long FreeBytes(const std::string& path) {
+  ULARGE_INTEGER free = {};
+  GetDiskFreeSpaceExA(path.substr(0, 3).c_str(), &free, nullptr, nullptr);
+  return free.QuadPart;
+}
+
+// What a case file says: where the launcher runs, what is there before, how it
+// is started, and what changes.
 struct CaseFile {
-  std::string work;
+  std::string work;                           // the work folder
   std::string tail;                           // the command line after the program's name
   std::map<std::string, std::string> before;  // files, and folders ending in "\", and their bytes
   std::map<std::string, std::string> after;   // the files that change, and their new bytes
@@ -69,9 +77,7 @@ struct CaseFile {
   std::set<std::string> rootFolders;          // the folders at the drive's root the case names
   std::string readOnly;                       // a file with the read-only attribute
   std::string held;                           // a file held open without sharing
-  std::string filler;                         // on the small disk: the file that fills it,
-  unsigned long long leaveFree = 0;           // until this many bytes are free
-  bool noSmallDisk = false;                   // the case fills a small disk, and none is there
+  long long leaveFree = -1;                   // fill the small disk until this many bytes are free
 };
 
 // A path of the case: below the work folder, or at the drive's root when it starts with "\".
@@ -108,13 +114,10 @@ static CaseFile ReadCase(const std::string& name) {
       (word == "hold" ? c.held : c.readOnly) = Place(c, rest);
     } else if (word == "gone") {
       c.gone.insert(Place(c, rest));
-    } else if (word == "free") {  // a mounted disk of a few hundred KB, or none
-      c.noSmallDisk = DiskBytes(SMALL_DISK, true) == 0 || DiskBytes(SMALL_DISK, true) > 4 << 20;
-      if (c.noSmallDisk) return c;
-      c.work = NewFolder(SMALL_DISK + name);
-      SetEnvironmentVariableA("WORK", c.work.c_str());
-      c.filler = SMALL_DISK "filler";
-      c.leaveFree = std::stoull(rest);
+    } else if (word == "free") {  // the work folder moves to the small disk
+      c.leaveFree = std::stoll(rest);
+      if (!SmallDisk()) return c;
+      SetEnvironmentVariableA("WORK", (c.work = NewFolder(SMALL_DISK + name)).c_str());
     } else if (!line.empty() && line[0] != '#') {
       ADD_FAILURE() << "not understood: " << line;
     }
@@ -122,15 +125,8 @@ static CaseFile ReadCase(const std::string& name) {
   return c;
 }
 
-// Sets up the work folder as the case says; returns what must stay as it is.
-static std::map<std::string, std::string> Prepare(const CaseFile& c) {
-  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
-  for (const auto& [path, content] : c.before) WriteText(path, content);
-  SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-  if (!c.filler.empty()) {
-    DeleteFileA(c.filler.c_str());
-    WriteText(c.filler, std::string(DiskBytes(c.filler) - c.leaveFree, '\0'));
-  }
+// Every entry below the work folder and the root folders the case names, with its content.
+static std::map<std::string, std::string> Snapshot(const CaseFile& c) {
   auto tree = Tree(c.work);
   for (const auto& folder : c.rootFolders) tree.merge(Tree(folder));
   return tree;
@@ -140,11 +136,17 @@ class Case : public testing::TestWithParam<std::string> {};
 
 TEST_P(Case, Run) {
   CaseFile c = ReadCase(GetParam());
-  if (c.noSmallDisk) GTEST_SKIP() << "no small disk at " SMALL_DISK " (mounting needs root)";
-  auto want = Prepare(c), root = Tree<fs::directory_iterator>(c.work.substr(0, 3));
-  if (!c.filler.empty()) {
-    ASSERT_EQ(DiskBytes(c.work), c.leaveFree) << "bytes free after filling";
+  if (c.leaveFree >= 0 && !SmallDisk()) GTEST_SKIP() << "no small disk (mounting needs root)";
+  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
+  for (const auto& [path, content] : c.before) WriteText(path, content);
+  SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+  std::string filler = SMALL_DISK "filler";
+  if (c.leaveFree >= 0) {
+    DeleteFileA(filler.c_str());
+    WriteText(filler, std::string(FreeBytes(filler) - c.leaveFree, '\0'));
+    ASSERT_EQ(FreeBytes(filler), c.leaveFree) << "bytes free after filling";
   }
+  auto want = Snapshot(c), root = Tree<fs::directory_iterator>(c.work.substr(0, 3));
   std::map<std::string, fs::file_time_type> stamps;  // the case's files that must not be rewritten
   for (const auto& [path, content] : c.before)
     if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
@@ -160,8 +162,7 @@ TEST_P(Case, Run) {
     HANDLE hold = CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(_spawnl(_P_WAIT, exe.c_str(), command.c_str(), nullptr), 0) << "run " << run;
     CloseHandle(hold);
-    auto got = Tree(c.work);
-    for (const auto& folder : c.rootFolders) got.merge(Tree(folder));
+    auto got = Snapshot(c);
     for (const auto& [path, content] : got) EXPECT_TRUE(want.count(path)) << path << " is new";
     for (const auto& [path, bytes] : want) EXPECT_EQ(got[path], bytes) << path << ", run " << run;
     std::error_code gone;
@@ -169,9 +170,7 @@ TEST_P(Case, Run) {
       EXPECT_TRUE(fs::last_write_time(path, gone) == time) << path << " rewritten, run " << run;
     EXPECT_EQ(Tree<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
   }
-  SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that it can be removed
-  DeleteFileA(c.filler.c_str());
-  for (const auto& folder : c.rootFolders) fs::remove_all(folder);
+  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // other cases look there
 }
 
 // CASES names every file of tests/cases without its ".case".
@@ -220,4 +219,19 @@ TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
     EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), variable.found) << variable.length;
     EXPECT_EQ(value, variable.found ? set : "untouched") << variable.length;
   }
+}
+
+// The plug-in's settings from a file without a [VYRA] section. The record is
+// loaded once per process, so this test runs only in a process of its own.
+TEST(PluginDefaults, WithoutAVyraSection) {
+  if (testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+    GTEST_SKIP() << "runs alone: --gtest_filter=PluginDefaults.*";
+  std::string appdata = NewFolder(fs::temp_directory_path() / "vyra" / "plugin-defaults");
+  WriteText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg", "[Display]\nVSYNC=1\n");
+  SetEnvironmentVariableA("APPDATA", appdata.c_str());
+  const PluginSettings& settings = GetPluginSettings();
+  EXPECT_TRUE(settings.zoom);
+  EXPECT_TRUE(settings.async);
+  EXPECT_TRUE(settings.vignette);
+  EXPECT_EQ(settings.worldScale, 1.0f);
 }
