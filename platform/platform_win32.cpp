@@ -37,8 +37,9 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
 
 // True when the file can take another 64 KB (more than a cluster) at its end;
 // the file is then cut back to its length. Wine's profile writer reports
-// success even when a full disk, a quota or a size limit cut its rewrite
-// short, and such a file cannot grow: one that can was written whole.
+// success even when a full disk cut its rewrite short, as it would for a quota
+// or a size limit. A file cut short for want of room cannot grow; one that can
+// was written whole.
 static bool CanGrow(const std::string& path) {
   const std::string room(64 * 1024, '\0');
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -76,7 +77,7 @@ bool FlushToDisk(const std::string& path) {
 // the whole new one. ReplaceFile would keep more of the old file's metadata, but
 // it runs in several steps and can fail between them with the old file's name
 // gone; the copy already carries the old file's attributes. Windows refuses to
-// rename over a read-only file; Wine run as root would not, so neither do we.
+// rename over a read-only file, and so does this binding: Wine would not.
 bool ReplaceFileWith(const std::string& path, const std::string& replacement) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
