@@ -8,12 +8,19 @@ std::string BuildRegistrationCommand(const std::string& registrationFile) {
   return "cscript modify_dlls.vbs \"" + registrationFile + "\" VYRA_02.dll";
 }
 
-int RunLauncher(const wchar_t* commandLine) {
-  CheckSimulatorSettings();  // what it advises is not shown: the launcher is silent
+int RunLauncher(const wchar_t* commandLine, unsigned turnWaitMs) {
+  // The turn covers every edit of the simulator's files: two launchers started
+  // at once would otherwise replace each other's working copy of the settings
+  // file and edit dll.xml together. The simulator, which runs for hours, starts
+  // after the turn is given back, so that the next launcher need not wait for it.
+  if (void* turn = TakeTurn(kTurnName, turnWaitMs)) {
+    CheckSimulatorSettings();  // what it advises is not shown: the launcher is silent
 
-  // Without a simulator folder there is no dll.xml to register the module in.
-  const std::string folder = FindSimulatorFolder();
-  if (!folder.empty()) RunCommand(BuildRegistrationCommand(folder + "\\dll.xml"));
+    // Without a simulator folder there is no dll.xml to register the module in.
+    const std::string folder = FindSimulatorFolder();
+    if (!folder.empty()) RunCommand(BuildRegistrationCommand(folder + "\\dll.xml"));
+    GiveBackTurn(turn);
+  }
 
   if (!TextEquals(commandLine, L"config")) RunCommand("Prepar3D.exe");
   return 0;

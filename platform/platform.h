@@ -47,6 +47,14 @@ bool ReplaceFileWith(const std::string& path, const std::string& replacement);
 // Removes the file `path`, read-only or not.
 void RemoveFile(const std::string& path);
 
+// Waits at most `waitMs` for the turn `name`, a mutex shared by the processes of
+// the logon session, and takes it; nullptr when it did not come. A turn left by a
+// process that ended without giving it back counts as taken.
+void* TakeTurn(const char* name, unsigned waitMs);
+
+// Gives back a turn that TakeTurn took.
+void GiveBackTurn(void* turn);
+
 // True when desktop composition is on; false when it is off or the query fails.
 bool IsCompositionEnabled();
 

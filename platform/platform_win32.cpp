@@ -90,6 +90,20 @@ void RemoveFile(const std::string& path) {
   DeleteFileA(path.c_str());
 }
 
+void* TakeTurn(const char* name, unsigned waitMs) {
+  HANDLE turn = CreateMutexA(nullptr, FALSE, name);
+  if (!turn) return nullptr;
+  DWORD waited = WaitForSingleObject(turn, waitMs);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return turn;
+  CloseHandle(turn);
+  return nullptr;
+}
+
+void GiveBackTurn(void* turn) {
+  ReleaseMutex(turn);
+  CloseHandle(turn);
+}
+
 bool IsCompositionEnabled() {
   BOOL enabled = FALSE;
   return SUCCEEDED(DwmIsCompositionEnabled(&enabled)) && enabled;

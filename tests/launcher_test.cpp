@@ -9,8 +9,11 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "check.h"
+#include "launcher.h"
 #include "platform.h"
 #include "simconfig.h"
 
@@ -78,6 +81,9 @@ struct CaseFile {
   std::string readOnly;                       // a file with the read-only attribute
   std::string held;                           // a file held open without sharing
   long long leaveFree = -1;                   // fill the small disk until this many bytes are free
+  int launchers = 1;                          // started at the same moment
+  int rounds = 1;                             // times the case is set up anew and run twice
+  std::string turn;  // "held" by the runner while the launchers start, or "abandoned" before
 };
 
 // A path of the case: below the work folder, or at the drive's root when it starts with "\".
@@ -112,6 +118,10 @@ static CaseFile ReadCase(const std::string& name) {
       c.tail = rest.substr(18);  // after "VyraLauncher.exe" in quotes
     } else if (word == "readonly" || word == "hold") {
       (word == "hold" ? c.held : c.readOnly) = Place(c, rest);
+    } else if (word == "launchers" || word == "rounds") {
+      (word == "rounds" ? c.rounds : c.launchers) = std::stoi(rest);
+    } else if (word == "turn") {
+      c.turn = rest;
     } else if (word == "gone") {
       c.gone.insert(Place(c, rest));
     } else if (word == "free") {  // the work folder moves to the small disk
@@ -128,8 +138,49 @@ static CaseFile ReadCase(const std::string& name) {
 // Every entry below the work folder and the root folders the case names, with its content.
 static std::map<std::string, std::string> Snapshot(const CaseFile& c) {
   auto tree = Tree(c.work);
-  for (const auto& folder : c.rootFolders) tree.merge(Tree(folder));
+  for (const auto& folder : c.rootFolders)  // a file there is seen in the root's own listing
+    if (fs::is_directory(folder)) tree.merge(Tree(folder));
   return tree;
+}
+
+// The time the runner holds the turn for "turn held": a launcher that did not
+// wait for it would have corrected and registered by then.
+constexpr DWORD kTurnHeldMs = 2000;
+
+// Starts the case's launchers at the same moment and waits for them, each to exit
+// with 0. With "turn held", the runner holds the turn while they start and checks
+// that they wait for it, writing nothing; with "turn abandoned", a thread takes
+// the turn and ends without giving it back, as a launcher that died would.
+static void Launch(const CaseFile& c, const std::string& command) {
+  HANDLE turn = CreateMutexA(nullptr, FALSE, kTurnName);
+  if (c.turn == "held") WaitForSingleObject(turn, INFINITE);
+  if (c.turn == "abandoned") std::thread([turn] { WaitForSingleObject(turn, INFINITE); }).join();
+  auto before = Snapshot(c);
+  std::vector<PROCESS_INFORMATION> launchers(c.launchers);
+  for (auto& launcher : launchers) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string line = command;
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                               nullptr, nullptr, &startup, &launcher));
+  }
+  for (const auto& launcher : launchers) ResumeThread(launcher.hThread);
+  if (c.turn == "held") {
+    Sleep(kTurnHeldMs);
+    for (const auto& launcher : launchers)
+      EXPECT_EQ(WaitForSingleObject(launcher.hProcess, 0), WAIT_TIMEOUT) << "did not wait";
+    EXPECT_TRUE(Snapshot(c) == before) << "written while the runner held the turn";
+    ReleaseMutex(turn);
+  }
+  for (const auto& launcher : launchers) {
+    DWORD code = 1;
+    WaitForSingleObject(launcher.hProcess, INFINITE);
+    GetExitCodeProcess(launcher.hProcess, &code);
+    EXPECT_EQ(code, 0u) << "exit code";
+    CloseHandle(launcher.hProcess);
+    CloseHandle(launcher.hThread);
+  }
+  CloseHandle(turn);
 }
 
 class Case : public testing::TestWithParam<std::string> {};
@@ -137,38 +188,43 @@ class Case : public testing::TestWithParam<std::string> {};
 TEST_P(Case, Run) {
   CaseFile c = ReadCase(GetParam());
   if (c.leaveFree >= 0 && !SmallDisk()) GTEST_SKIP() << "no small disk (mounting needs root)";
-  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
-  for (const auto& [path, content] : c.before) WriteText(path, content);
-  SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-  std::string filler = SMALL_DISK "filler";
-  if (c.leaveFree >= 0) {
-    DeleteFileA(filler.c_str());
-    WriteText(filler, std::string(FreeBytes(filler) - c.leaveFree, '\0'));
-    ASSERT_EQ(FreeBytes(filler), c.leaveFree) << "bytes free after filling";
-  }
-  auto want = Snapshot(c), root = Tree<fs::directory_iterator>(c.work.substr(0, 3));
-  std::map<std::string, fs::file_time_type> stamps;  // the case's files that must not be rewritten
-  for (const auto& [path, content] : c.before)
-    if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
-      stamps[path] = fs::last_write_time(path);
-  // Expected files under their names as Tree spells them.
-  for (const auto& [path, content] : c.after) want[fs::path(path).string()] = content;
-  for (const auto& path : c.gone) want.erase(fs::path(path).string());
+  for (int round = 1; round <= c.rounds && !HasFailure(); ++round) {
+    SetCurrentDirectoryA(BIN_DIR);  // not in the work folder, which is made anew
+    NewFolder(c.work);
+    for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
+    for (const auto& [path, content] : c.before) WriteText(path, content);
+    SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::string filler = SMALL_DISK "filler";
+    if (c.leaveFree >= 0) {
+      DeleteFileA(filler.c_str());
+      WriteText(filler, std::string(FreeBytes(filler) - c.leaveFree, '\0'));
+      ASSERT_EQ(FreeBytes(filler), c.leaveFree) << "bytes free after filling";
+    }
+    auto want = Snapshot(c), root = Tree<fs::directory_iterator>(c.work.substr(0, 3));
+    std::map<std::string, fs::file_time_type> stamps;  // the case's files that must not be rewritten
+    for (const auto& [path, content] : c.before)
+      if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
+        stamps[path] = fs::last_write_time(path);
+    // Expected files under their names as Tree spells them.
+    for (const auto& [path, content] : c.after) want[fs::path(path).string()] = content;
+    for (const auto& path : c.gone) want.erase(fs::path(path).string());
 
-  SetCurrentDirectoryA(c.work.c_str());
-  std::string exe = BIN_DIR "VyraLauncher.exe", command = "\"" + exe + "\"" + c.tail;
-  for (int run = 1; run <= 2; ++run) {
-    for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
-    HANDLE hold = CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(_spawnl(_P_WAIT, exe.c_str(), command.c_str(), nullptr), 0) << "run " << run;
-    CloseHandle(hold);
-    auto got = Snapshot(c);
-    for (const auto& [path, content] : got) EXPECT_TRUE(want.count(path)) << path << " is new";
-    for (const auto& [path, bytes] : want) EXPECT_EQ(got[path], bytes) << path << ", run " << run;
-    std::error_code gone;
-    for (const auto& [path, time] : stamps)
-      EXPECT_TRUE(fs::last_write_time(path, gone) == time) << path << " rewritten, run " << run;
-    EXPECT_EQ(Tree<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
+    SetCurrentDirectoryA(c.work.c_str());
+    std::string command = "\"" BIN_DIR "VyraLauncher.exe\"" + c.tail;
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", run " + std::to_string(run));
+      for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
+      HANDLE hold = CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      Launch(c, command);
+      CloseHandle(hold);
+      auto got = Snapshot(c);
+      for (const auto& [path, content] : got) EXPECT_TRUE(want.count(path)) << path << " is new";
+      for (const auto& [path, bytes] : want) EXPECT_EQ(got[path], bytes) << path;
+      std::error_code gone;
+      for (const auto& [path, time] : stamps)
+        EXPECT_TRUE(fs::last_write_time(path, gone) == time) << path << " rewritten";
+      EXPECT_EQ(Tree<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
+    }
   }
   for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // other cases look there
 }
@@ -204,6 +260,35 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
 
   SetEnvironmentVariableA("APPDATA", nullptr);  // no simulator folder: nothing to write to
   EXPECT_EQ(CheckSimulatorSettings(), (AdvisoryList{aero, full, why, mute}));
+}
+
+// A launcher whose turn does not come within the bound edits nothing, runs no
+// registration and starts the simulator. A thread holds the turn far beyond the
+// bound: a launcher that waited longer would take the turn then and correct.
+TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
+  constexpr unsigned kBoundMs = 200, kHeldMs = 2000;
+  std::string work = NewFolder(fs::temp_directory_path() / "vyra" / "turn-bound");
+  WriteText(work + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg", "[GRAPHICS]\r\nHDR=1\r\n");
+  SetEnvironmentVariableA("APPDATA", work.c_str());
+  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
+  SetCurrentDirectoryA(work.c_str());
+  auto want = Tree(work);
+  want[work + "\\Prepar3D.log"] = "[Prepar3D.exe]\r\n";  // started once the turn was free
+
+  HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([taken] {
+    HANDLE turn = CreateMutexA(nullptr, FALSE, kTurnName);
+    WaitForSingleObject(turn, INFINITE);
+    SetEvent(taken);
+    Sleep(kHeldMs);
+    ReleaseMutex(turn);
+    CloseHandle(turn);
+  });
+  WaitForSingleObject(taken, INFINITE);
+  EXPECT_EQ(RunLauncher(L"", kBoundMs), 0);
+  holder.join();
+  EXPECT_EQ(Tree(work), want);
+  SetEnvironmentVariableA("APPDATA", nullptr);
 }
 
 // The variable reader: an unset variable, or one whose value does not fit in
