@@ -8,21 +8,39 @@ namespace {
 // The rules read the settings file itself and write their corrections to a
 // working copy beside it, which takes the file's place in one step once every
 // correction reached it: a full disk, a quota, a crash or a power cut leaves the
-// file as it was, never cut short. The copy's name is fixed, and not *.cfg, so a
+// file as it was, never cut short. The copy's name is fixed, not *.cfg, and no
+// longer than "Prepar3D.cfg", so it fits wherever the file's own path fits; a
 // run cut short leaves one stray copy at most, which the simulator never reads
-// and the next run replaces or removes.
-constexpr char kWorkingCopySuffix[] = ".vyra-tmp";
+// and the next run removes.
+constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
 
 struct WorkingCopy {
-  std::string file;     // the settings file; empty without a simulator folder
+  std::string file;     // the file the copy replaces; empty when nothing may be corrected
   std::string path;     // the copy beside it
   bool made = false;    // the first correction has made the copy
   bool intact = false;  // made, and every correction since reached it
 };
 
-// Makes the copy at the first correction; once a write has failed, writes nothing more.
+// The copy goes beside the file that a link finally names, so that the rename
+// replaces that file and the link stays. A file with a second name (a hard
+// link) is not corrected at all: a copy in its place would cut the other name off.
+WorkingCopy WorkingCopyFor(const std::string& settingsFile) {
+  WorkingCopy copy;
+  std::string file = settingsFile.empty() ? settingsFile : FinalPath(settingsFile);
+  if (file.empty() || NameCount(file) != 1) return copy;
+  copy.file = file;
+  copy.path = file.substr(0, file.rfind('\\') + 1) + kWorkingCopyName;
+  return copy;
+}
+
+// Makes the copy at the first correction, after removing a leftover one, so that
+// nothing of it (bytes or attributes) passes on; where something else stands (a
+// folder), the copy cannot be made. Once a write has failed, writes nothing more.
 void Correct(WorkingCopy& copy, const char* section, const char* key, const char* value) {
-  if (!copy.made) copy.intact = CopyFileOver(copy.file, copy.path);
+  if (!copy.made && !copy.file.empty()) {
+    RemoveFile(copy.path);
+    copy.intact = CopyToNew(copy.file, copy.path);
+  }
   copy.made = true;
   if (copy.intact) copy.intact = WriteIniString(section, key, value, copy.path);
 }
@@ -31,6 +49,7 @@ void Correct(WorkingCopy& copy, const char* section, const char* key, const char
 // correction and is on the disk. Otherwise the file stands and the copy goes,
 // as does a stray one left by a run cut short.
 void PutInPlace(const WorkingCopy& copy) {
+  if (copy.file.empty()) return;
   if (copy.intact && FlushToDisk(copy.path) && ReplaceFileWith(copy.file, copy.path)) return;
   RemoveFile(copy.path);
 }
@@ -40,7 +59,7 @@ void PutInPlace(const WorkingCopy& copy) {
 AdvisoryList CheckSimulatorSettings() {
   AdvisoryList advice;
   const std::string path = GetSimulatorConfigPath();  // empty without a simulator folder
-  WorkingCopy copy{path, path.empty() ? path : path + kWorkingCopySuffix};
+  WorkingCopy copy = WorkingCopyFor(path);
 
   if (ReadIniInt("GRAPHICS", "HDR", 0, path) != 0) {
     advice.push_back("You must disable HDR Lighting to use VYRA!");

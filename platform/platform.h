@@ -34,8 +34,15 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
 
-// Copies the file `from` to `to`, replacing a file already there; false when that fails.
-bool CopyFileOver(const std::string& from, const std::string& to);
+// The path of the file that `path` finally names, symbolic links followed, in the
+// usual spelling (C:\..., \\server\share\...); empty when it cannot be opened.
+std::string FinalPath(const std::string& path);
+
+// How many names (hard links) the file `path` has; 0 when that cannot be told.
+unsigned NameCount(const std::string& path);
+
+// Copies the file `from` to `to`, where nothing may stand yet; false when that fails.
+bool CopyToNew(const std::string& from, const std::string& to);
 
 // Forces what was written to the file `path` onto the disk; false when that fails.
 bool FlushToDisk(const std::string& path);
@@ -44,7 +51,8 @@ bool FlushToDisk(const std::string& path);
 // with both as they were, when that fails or `path` is read-only.
 bool ReplaceFileWith(const std::string& path, const std::string& replacement);
 
-// Removes the file `path`, read-only or not.
+// Removes the file `path`, whatever its attributes; anything else there (a folder)
+// stays exactly as it is.
 void RemoveFile(const std::string& path);
 
 // Waits at most `waitMs` for the turn `name`, a mutex shared by the processes of

@@ -61,8 +61,40 @@ bool WriteIniString(const std::string& section, const std::string& key, const st
          CanGrow(path);
 }
 
-bool CopyFileOver(const std::string& from, const std::string& to) {
-  return CopyFileA(from.c_str(), to.c_str(), FALSE);
+// Opened to tell what it is, not to read: a program that holds it without sharing
+// does not stand in the way.
+static HANDLE OpenToInspect(const std::string& path) {
+  return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string FinalPath(const std::string& path) {
+  constexpr DWORD kLongestPath = 32768;  // of a "\\?\" path, terminating zero included
+  HANDLE file = OpenToInspect(path);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string final(kLongestPath, '\0');
+  DWORD length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath,
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(file);
+  if (length == 0 || length >= kLongestPath) return {};
+  final.resize(length);
+  // The answer names a drive as \\?\C:\... and a share as \\?\UNC\server\share\...
+  if (final.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\\\" + final.substr(8);
+  if (final.compare(0, 4, "\\\\?\\") == 0) return final.substr(4);
+  return final;
+}
+
+unsigned NameCount(const std::string& path) {
+  HANDLE file = OpenToInspect(path);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION information;
+  bool told = GetFileInformationByHandle(file, &information);
+  CloseHandle(file);
+  return told ? information.nNumberOfLinks : 0;
+}
+
+bool CopyToNew(const std::string& from, const std::string& to) {
+  return CopyFileA(from.c_str(), to.c_str(), TRUE);
 }
 
 bool FlushToDisk(const std::string& path) {
@@ -86,6 +118,8 @@ bool ReplaceFileWith(const std::string& path, const std::string& replacement) {
 }
 
 void RemoveFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // DeleteFile refuses a read-only file
   DeleteFileA(path.c_str());
 }

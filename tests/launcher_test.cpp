@@ -18,15 +18,50 @@
 #include "simconfig.h"
 
 // A path made from narrow text reads it in the ANSI code page, as the launcher does;
-// path::string() gives UTF-8, so Tree's names are compared only with names it spelled.
+// path::string() gives UTF-8, so Below's names are compared only with names it spelled.
 namespace fs = std::filesystem;
 
-// An empty folder, emptied if it was there (read-only files left by a failed run too).
+// Starts `command` (the program `program`, else the command's first word) in `folder`.
+static PROCESS_INFORMATION Start(std::string command, const char* program = nullptr,
+                                 const char* folder = nullptr, DWORD flags = 0) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                             folder, &startup, &process))
+      << command;
+  return process;
+}
+
+// Waits for the process to end and gives its exit code.
+static DWORD Finish(const PROCESS_INFORMATION& process) {
+  DWORD code = 1;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
+}
+
+// Starts a Unix program in `folder`, as Wine lets a Windows program do. Wine gives
+// no handle to wait on: the caller waits for the program's effect.
+static void StartUnix(const std::string& command, const std::string& folder) {
+  Start(command, ("/bin/" + command.substr(0, command.find(' '))).c_str(), folder.c_str());
+}
+
+// An empty folder, emptied if it was there. Under Wine, a Windows program cannot
+// remove a symbolic link whose target is gone: such a folder moves aside and is
+// removed from the Linux side.
 static std::string NewFolder(const fs::path& folder) {
-  std::error_code none;
-  for (const auto& entry : fs::recursive_directory_iterator(folder, none))
-    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-  fs::remove_all(folder);
+  static int asides = 0;
+  std::error_code failed;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, failed))
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
+  if (fs::remove_all(folder, failed), failed) {
+    std::string aside = folder.filename().string() + ".gone" + std::to_string(++asides);
+    fs::rename(folder, folder.parent_path() / aside);
+    StartUnix("rm -rf " + aside, folder.parent_path().string());
+  }
   fs::create_directories(folder);
   return folder.string();
 }
@@ -42,12 +77,28 @@ static std::string ReadText(const fs::path& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// Every entry below `folder` (only in it, with a directory_iterator) and its content.
+using Tree = std::map<std::string, std::string>;
+
+// What an entry holds: its bytes, or "<folder>".
+static std::string Bytes(const fs::directory_entry& entry) {
+  return entry.is_directory() ? "<folder>" : ReadText(entry.path());
+}
+
+// An entry's read-only, hidden and system attributes, as letters.
+static std::string Attributes(const fs::directory_entry& entry) {
+  DWORD attributes = GetFileAttributesW(entry.path().c_str());
+  std::string letters;
+  for (auto [attribute, letter] : {std::pair{FILE_ATTRIBUTE_READONLY, 'R'},
+                                   {FILE_ATTRIBUTE_HIDDEN, 'H'}, {FILE_ATTRIBUTE_SYSTEM, 'S'}})
+    if (attributes & attribute) letters += letter;
+  return letters;
+}
+
+// Every entry below `folder` (only in it, with a directory_iterator) and what it holds.
 template <class Entries = fs::recursive_directory_iterator>
-static std::map<std::string, std::string> Tree(const std::string& folder) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : Entries(folder))
-    tree[entry.path().string()] = entry.is_directory() ? "<folder>" : ReadText(entry.path());
+static Tree Below(const std::string& folder, std::string (*read)(const fs::directory_entry&) = Bytes) {
+  Tree tree;
+  for (const auto& entry : Entries(folder)) tree[entry.path().string()] = read(entry);
   return tree;
 }
 
@@ -78,13 +129,20 @@ struct CaseFile {
   std::map<std::string, std::string> after;   // the files that change, and their new bytes
   std::set<std::string> gone;                 // the files that are removed
   std::set<std::string> rootFolders;          // the folders at the drive's root the case names
-  std::string readOnly;                       // a file with the read-only attribute
+  std::map<std::string, DWORD> attributes;    // files and folders given attributes
+  std::map<std::string, std::string> links;   // symbolic links ("symlink") and their targets
+  std::map<std::string, std::string> names;   // second names ("hardlink") and their files
   std::string held;                           // a file held open without sharing
   long long leaveFree = -1;                   // fill the small disk until this many bytes are free
   int launchers = 1;                          // started at the same moment
   int rounds = 1;                             // times the case is set up anew and run twice
   std::string turn;  // "held" by the runner while the launchers start, or "abandoned" before
 };
+
+// The attributes that directives give.
+static const std::map<std::string, DWORD> kAttributes = {{"readonly", FILE_ATTRIBUTE_READONLY},
+                                                         {"hidden", FILE_ATTRIBUTE_HIDDEN},
+                                                         {"system", FILE_ATTRIBUTE_SYSTEM}};
 
 // A path of the case: below the work folder, or at the drive's root when it starts with "\".
 static std::string Place(CaseFile& c, const std::string& path) {
@@ -106,7 +164,7 @@ static CaseFile ReadCase(const std::string& name) {
     line = Expand(line);  // once per line, directive or file text
     std::string word = line.substr(0, line.find(' '));
     std::string rest = line.substr(std::min(line.size(), word.size() + 1));
-    size_t data = rest.find(" < "), equals = rest.find('=');
+    size_t data = rest.find(" < "), equals = rest.find('='), arrow = rest.find(" > ");
     if (word == "---" || word == "+++") {
       text = &(word == "---" ? c.before : c.after)[Place(c, rest.substr(0, data))];
       if (data != std::string::npos) *text = ReadText(TESTS_DIR "data\\" + rest.substr(data + 3));
@@ -116,8 +174,14 @@ static CaseFile ReadCase(const std::string& name) {
       SetEnvironmentVariableA(rest.substr(0, equals).c_str(), rest.substr(equals + 1).c_str());
     } else if (word == "command") {
       c.tail = rest.substr(18);  // after "VyraLauncher.exe" in quotes
-    } else if (word == "readonly" || word == "hold") {
-      (word == "hold" ? c.held : c.readOnly) = Place(c, rest);
+    } else if (kAttributes.count(word)) {
+      c.attributes[Place(c, rest)] |= kAttributes.at(word);
+    } else if (word == "hold") {
+      c.held = Place(c, rest);
+    } else if (word == "symlink") {
+      c.links[Place(c, rest.substr(0, arrow))] = rest.substr(arrow + 3);
+    } else if (word == "hardlink") {
+      c.names[Place(c, rest.substr(0, arrow))] = Place(c, rest.substr(arrow + 3));
     } else if (word == "launchers" || word == "rounds") {
       (word == "rounds" ? c.rounds : c.launchers) = std::stoi(rest);
     } else if (word == "turn") {
@@ -135,12 +199,22 @@ static CaseFile ReadCase(const std::string& name) {
   return c;
 }
 
-// Every entry below the work folder and the root folders the case names, with its content.
-static std::map<std::string, std::string> Snapshot(const CaseFile& c) {
-  auto tree = Tree(c.work);
+// Every entry below the work folder and the root folders the case names, and what it holds.
+static Tree Snapshot(const CaseFile& c, std::string (*read)(const fs::directory_entry&) = Bytes) {
+  auto tree = Below(c.work, read);
   for (const auto& folder : c.rootFolders)  // a file there is seen in the root's own listing
-    if (fs::is_directory(folder)) tree.merge(Tree(folder));
+    if (fs::is_directory(folder)) tree.merge(Below(folder, read));
   return tree;
+}
+
+// Makes `link` a symbolic link to `target` from the Linux side: under Wine, a
+// Windows program cannot make one.
+static void MakeSymbolicLink(const fs::path& link, const std::string& target) {
+  constexpr int kTries = 100, kTryEveryMs = 50;
+  fs::create_directories(link.parent_path());
+  StartUnix("ln -s " + target + " " + link.filename().string(), link.parent_path().string());
+  for (int tries = 0; !fs::exists(link) && tries < kTries; ++tries) Sleep(kTryEveryMs);
+  EXPECT_TRUE(fs::exists(link)) << "no symbolic link " << link.string() << " to " << target;
 }
 
 // The time the runner holds the turn for "turn held": a launcher that did not
@@ -156,14 +230,9 @@ static void Launch(const CaseFile& c, const std::string& command) {
   if (c.turn == "held") WaitForSingleObject(turn, INFINITE);
   if (c.turn == "abandoned") std::thread([turn] { WaitForSingleObject(turn, INFINITE); }).join();
   auto before = Snapshot(c);
-  std::vector<PROCESS_INFORMATION> launchers(c.launchers);
-  for (auto& launcher : launchers) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    std::string line = command;
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                               nullptr, nullptr, &startup, &launcher));
-  }
+  std::vector<PROCESS_INFORMATION> launchers;
+  for (int i = 0; i < c.launchers; ++i)
+    launchers.push_back(Start(command, nullptr, nullptr, CREATE_SUSPENDED));
   for (const auto& launcher : launchers) ResumeThread(launcher.hThread);
   if (c.turn == "held") {
     Sleep(kTurnHeldMs);
@@ -172,14 +241,7 @@ static void Launch(const CaseFile& c, const std::string& command) {
     EXPECT_TRUE(Snapshot(c) == before) << "written while the runner held the turn";
     ReleaseMutex(turn);
   }
-  for (const auto& launcher : launchers) {
-    DWORD code = 1;
-    WaitForSingleObject(launcher.hProcess, INFINITE);
-    GetExitCodeProcess(launcher.hProcess, &code);
-    EXPECT_EQ(code, 0u) << "exit code";
-    CloseHandle(launcher.hProcess);
-    CloseHandle(launcher.hThread);
-  }
+  for (const auto& launcher : launchers) EXPECT_EQ(Finish(launcher), 0u) << "exit code";
   CloseHandle(turn);
 }
 
@@ -193,14 +255,25 @@ TEST_P(Case, Run) {
     NewFolder(c.work);
     for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
     for (const auto& [path, content] : c.before) WriteText(path, content);
-    SetFileAttributesA(c.readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    for (const auto& [link, target] : c.links) MakeSymbolicLink(link, target);
+    for (const auto& [name, file] : c.names) {
+      fs::create_directories(fs::path(name).parent_path());
+      CreateHardLinkA(name.c_str(), file.c_str(), nullptr);
+    }
+    for (const auto& [path, attributes] : c.attributes) {
+      std::string name = fs::path(path).string();  // a folder without its last "\"
+      if (name.back() == '\\') name.pop_back();
+      SetFileAttributesA(name.c_str(), attributes);
+      if ((GetFileAttributesA(name.c_str()) & attributes) != attributes)
+        GTEST_SKIP() << "this file system does not keep the attributes of " << name;
+    }
     std::string filler = SMALL_DISK "filler";
     if (c.leaveFree >= 0) {
       DeleteFileA(filler.c_str());
       WriteText(filler, std::string(FreeBytes(filler) - c.leaveFree, '\0'));
       ASSERT_EQ(FreeBytes(filler), c.leaveFree) << "bytes free after filling";
     }
-    auto want = Snapshot(c), root = Tree<fs::directory_iterator>(c.work.substr(0, 3));
+    auto want = Snapshot(c), root = Below<fs::directory_iterator>(c.work.substr(0, 3));
     std::map<std::string, fs::file_time_type> stamps;  // the case's files that must not be rewritten
     for (const auto& [path, content] : c.before)
       if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
@@ -208,6 +281,9 @@ TEST_P(Case, Run) {
     // Expected files under their names as Tree spells them.
     for (const auto& [path, content] : c.after) want[fs::path(path).string()] = content;
     for (const auto& path : c.gone) want.erase(fs::path(path).string());
+    auto attributes = Snapshot(c, Attributes);  // as they were, and none for new files
+    for (const auto& [path, content] : c.after) attributes.emplace(fs::path(path).string(), "");
+    for (const auto& path : c.gone) attributes.erase(fs::path(path).string());
 
     SetCurrentDirectoryA(c.work.c_str());
     std::string command = "\"" BIN_DIR "VyraLauncher.exe\"" + c.tail;
@@ -223,7 +299,8 @@ TEST_P(Case, Run) {
       std::error_code gone;
       for (const auto& [path, time] : stamps)
         EXPECT_TRUE(fs::last_write_time(path, gone) == time) << path << " rewritten";
-      EXPECT_EQ(Tree<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
+      EXPECT_EQ(Snapshot(c, Attributes), attributes) << "attributes";
+      EXPECT_EQ(Below<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
     }
   }
   for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // other cases look there
@@ -272,7 +349,7 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
   SetEnvironmentVariableA("APPDATA", work.c_str());
   SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
   SetCurrentDirectoryA(work.c_str());
-  auto want = Tree(work);
+  auto want = Below(work);
   want[work + "\\Prepar3D.log"] = "[Prepar3D.exe]\r\n";  // started once the turn was free
 
   HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -287,7 +364,7 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
   WaitForSingleObject(taken, INFINITE);
   EXPECT_EQ(RunLauncher(L"", kBoundMs), 0);
   holder.join();
-  EXPECT_EQ(Tree(work), want);
+  EXPECT_EQ(Below(work), want);
   SetEnvironmentVariableA("APPDATA", nullptr);
 }
 
