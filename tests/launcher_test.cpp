@@ -2,9 +2,10 @@
 // starting VyraLauncher.exe twice in a work folder set up as the case says;
 // then what only the launcher's own process sees.
 #include <gtest/gtest.h>
-#include <process.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -77,41 +78,121 @@ static std::string ReadText(const fs::path& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// Entries by name and what each holds.
 using Tree = std::map<std::string, std::string>;
 
-// What an entry holds: its bytes, or "<folder>".
-static std::string Bytes(const fs::directory_entry& entry) {
-  return entry.is_directory() ? "<folder>" : ReadText(entry.path());
-}
-
-// An entry's read-only, hidden and system attributes, as letters.
-static std::string Attributes(const fs::directory_entry& entry) {
-  DWORD attributes = GetFileAttributesW(entry.path().c_str());
+// The read-only, hidden and system attributes of the file or folder `path`, as
+// "<attributes RHS>", or nothing when it has none of them.
+static std::string AttributesOf(const fs::path& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   std::string letters;
   for (auto [attribute, letter] : {std::pair{FILE_ATTRIBUTE_READONLY, 'R'},
                                    {FILE_ATTRIBUTE_HIDDEN, 'H'}, {FILE_ATTRIBUTE_SYSTEM, 'S'}})
-    if (attributes & attribute) letters += letter;
-  return letters;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & attribute)) letters += letter;
+  return letters.empty() ? "" : "<attributes " + letters + ">";
 }
 
-// Every entry below `folder` (only in it, with a directory_iterator) and what it holds.
+// Every entry below `folder` (only in it, with a directory_iterator) and what it
+// holds: its bytes, or "<folder>", then its attributes.
 template <class Entries = fs::recursive_directory_iterator>
-static Tree Below(const std::string& folder, std::string (*read)(const fs::directory_entry&) = Bytes) {
+static Tree Below(const std::string& folder) {
   Tree tree;
-  for (const auto& entry : Entries(folder)) tree[entry.path().string()] = read(entry);
+  for (const auto& entry : Entries(folder))
+    tree[entry.path().string()] =
+        (entry.is_directory() ? "<folder>" : ReadText(entry.path())) + AttributesOf(entry.path());
   return tree;
+}
+
+// A text's lines, each with its line end.
+static std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < text.size(); start = end) {
+    end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+// A line without its line end.
+static std::string Bare(const std::string& line) {
+  return line.substr(0, line.find_last_not_of("\r\n") + 1);
+}
+
+// A line end spelled out.
+static std::string Spelled(const std::string& end) {
+  std::string spelled;
+  for (char c : end) spelled += c == '\r' ? "\\r" : "\\n";
+  return spelled.empty() ? " (no line end)" : spelled;
+}
+
+// A unified diff of two texts' lines, its sides labelled, with kContext lines
+// around each change, cut after kMostLines. A changed line shows its line end
+// where that is all that tells it from a changed line of the other side.
+static std::string Diff(const std::string& expected, const std::string& written) {
+  constexpr size_t kContext = 3, kMostLines = 60;
+  const auto a = Lines(expected), b = Lines(written);
+  size_t head = 0, n = a.size(), m = b.size();  // the same head and tail need no comparing
+  while (head < n && head < m && a[head] == b[head]) ++head;
+  while (n > head && m > head && a[n - 1] == b[m - 1]) --n, --m;
+  // common(i, j): how many lines a[i, n) and b[j, m) have in common, in order
+  std::vector<std::vector<size_t>> table(n - head + 1, std::vector<size_t>(m - head + 1));
+  auto common = [&](size_t i, size_t j) -> size_t& { return table[i - head][j - head]; };
+  for (size_t i = n; i-- > head;)
+    for (size_t j = m; j-- > head;)
+      common(i, j) = a[i] == b[j] ? common(i + 1, j + 1) + 1
+                                  : std::max(common(i + 1, j), common(i, j + 1));
+  std::vector<std::pair<char, std::string>> edits;  // each line, kept (' '), gone ('-') or new ('+')
+  std::set<std::string> changed[2];                 // the bare lines gone, and new
+  for (size_t i = 0, j = 0; i < a.size() || j < b.size();) {
+    if (i < a.size() && j < b.size() && a[i] == b[j]) {
+      edits.push_back({' ', a[i++]}), ++j;
+    } else if (i < n && (j == m || common(i + 1, j) >= common(i, j + 1))) {
+      changed[0].insert(Bare(a[i])), edits.push_back({'-', a[i++]});
+    } else {
+      changed[1].insert(Bare(b[j])), edits.push_back({'+', b[j++]});
+    }
+  }
+  std::vector<bool> shown(edits.size());
+  for (size_t e = 0; e < edits.size(); ++e)
+    for (size_t k = e > kContext ? e - kContext : 0; edits[e].first != ' ' && k <= e + kContext; ++k)
+      if (k < edits.size()) shown[k] = true;
+  std::string diff = "--- expected\n+++ written by the launcher\n";
+  size_t next[2] = {1, 1}, lines = 0;  // each side's number of the line at edit e
+  auto step = [&next](char mark) { next[0] += mark != '+', next[1] += mark != '-'; };
+  for (size_t e = 0; e < edits.size() && lines <= kMostLines;) {
+    if (!shown[e]) {
+      step(edits[e++].first);
+      continue;
+    }
+    size_t first[2] = {next[0], next[1]};
+    std::string hunk;
+    for (; e < edits.size() && shown[e]; ++e, ++lines) {
+      auto [mark, line] = edits[e];
+      step(mark);
+      bool endTells = mark != ' ' && changed[mark == '-'].count(Bare(line));
+      hunk += mark + Bare(line) + (endTells ? Spelled(line.substr(Bare(line).size())) : "") + "\n";
+    }
+    for (int side : {0, 1})  // a side with no lines here names the line before
+      diff += (side ? " +" : "@@ -") + std::to_string(first[side] - (next[side] == first[side])) +
+              "," + std::to_string(next[side] - first[side]);
+    diff += " @@\n" + hunk;
+  }
+  diff.pop_back();  // the last line end: the message ends there
+  return lines > kMostLines ? diff + "\n(cut after " + std::to_string(kMostLines) + " lines)" : diff;
 }
 
 // `text` with each %NAME% of a set variable replaced by its value.
 static std::string Expand(const std::string& text) {
-  static char space[32768];
+  constexpr DWORD kLongestExpansion = 32768;  // what ExpandEnvironmentStrings can give
+  static char space[kLongestExpansion];
   return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
 }
 
 // True when the small disk is there: a drive of a few hundred KB, never a real disk.
 static bool SmallDisk() {
+  constexpr ULONGLONG kSmallDiskAtMost = 4 << 20;
   ULARGE_INTEGER size;
-  return GetDiskFreeSpaceExA(SMALL_DISK, nullptr, &size, nullptr) && size.QuadPart <= 4 << 20;
+  return GetDiskFreeSpaceExA(SMALL_DISK, nullptr, &size, nullptr) && size.QuadPart <= kSmallDiskAtMost;
 }
 
 static unsigned long long FreeBytes(const std::string& path) {
@@ -120,13 +201,26 @@ static unsigned long long FreeBytes(const std::string& path) {
   return free.QuadPart;
 }
 
+// The folder of the case files, below the project: tests/cases, or CASES when set.
+static std::string CaseFolder() {
+  const char* folder = std::getenv("CASES");
+  return folder ? folder : "tests/cases";
+}
+
+// Records a failure at a line of the case file, "FILE:LINE:", where an editor jumps to.
+#define FAIL_AT(c, line) \
+  GTEST_MESSAGE_AT_((c).file.c_str(), line, "", testing::TestPartResult::kNonFatalFailure)
+
 // What a case file says: where the launcher runs, what is there before, how it
 // is started, and what changes.
 struct CaseFile {
+  std::string file;                           // the case file, below the project
+  int line = 0;                               // its line being read
+  std::map<std::string, int> lines;           // the line that names each path (a "+++" first)
   std::string work;                           // the work folder
   std::string tail;                           // the command line after the program's name
-  std::map<std::string, std::string> before;  // files, and folders ending in "\", and their bytes
-  std::map<std::string, std::string> after;   // the files that change, and their new bytes
+  Tree before;                                // files, and folders ending in "\", and their bytes
+  Tree after;                                 // the files that change, and their new bytes
   std::set<std::string> gone;                 // the files that are removed
   std::set<std::string> rootFolders;          // the folders at the drive's root the case names
   std::map<std::string, DWORD> attributes;    // files and folders given attributes
@@ -144,36 +238,50 @@ static const std::map<std::string, DWORD> kAttributes = {{"readonly", FILE_ATTRI
                                                          {"hidden", FILE_ATTRIBUTE_HIDDEN},
                                                          {"system", FILE_ATTRIBUTE_SYSTEM}};
 
-// A path of the case: below the work folder, or at the drive's root when it starts with "\".
+// A path of the case: below the work folder, or at the drive's root when it
+// starts with "\". The line that names it first is kept, for messages.
 static std::string Place(CaseFile& c, const std::string& path) {
-  if (path[0] != '\\') return c.work + "\\" + path;
-  c.rootFolders.insert(c.work.substr(0, 2) + path.substr(0, path.find('\\', 1)));
-  return c.work.substr(0, 2) + path;
+  std::string place = path[0] == '\\' ? c.work.substr(0, 2) + path : c.work + "\\" + path;
+  if (path[0] == '\\') c.rootFolders.insert(c.work.substr(0, 2) + path.substr(0, path.find('\\', 1)));
+  std::string name = fs::path(place).string();  // as Below spells it; a folder without its "\"
+  c.lines.emplace(name.substr(0, name.find_last_not_of('\\') + 1), c.line);
+  return place;
 }
 
-// Reads tests/cases/NAME.case, setting the variables it sets.
+// Reads the case file NAME, setting the variables it sets.
 static CaseFile ReadCase(const std::string& name) {
   CaseFile c;
+  c.file = CaseFolder() + "/" + name + ".case";
   c.work = NewFolder(fs::temp_directory_path() / "vyra" / name);
   std::string line, *text = nullptr;
   for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
     SetEnvironmentVariableA(variable, nullptr);
   SetEnvironmentVariableA("WORK", c.work.c_str());
   SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
-  for (std::ifstream file(TESTS_DIR "cases\\" + name + ".case"); std::getline(file, line);) {
+  for (std::ifstream file(SOURCE_DIR + c.file); std::getline(file, line);) {
+    ++c.line;
     line = Expand(line);  // once per line, directive or file text
     std::string word = line.substr(0, line.find(' '));
     std::string rest = line.substr(std::min(line.size(), word.size() + 1));
     size_t data = rest.find(" < "), equals = rest.find('='), arrow = rest.find(" > ");
     if (word == "---" || word == "+++") {
-      text = &(word == "---" ? c.before : c.after)[Place(c, rest.substr(0, data))];
-      if (data != std::string::npos) *text = ReadText(TESTS_DIR "data\\" + rest.substr(data + 3));
+      std::string path = Place(c, rest.substr(0, data));
+      if (word == "+++") c.lines[fs::path(path).string()] = c.line;
+      text = &(word == "---" ? c.before : c.after)[path];
+      if (data == std::string::npos) continue;
+      std::string source = "tests/data/" + rest.substr(data + 3);
+      *text = ReadText(SOURCE_DIR + source);
+      if (text->find('\n') != std::string::npos && text->find("\r\n") == std::string::npos &&
+          text->find('\0') == std::string::npos)
+        FAIL_AT(c, c.line)
+            << source << " ends its lines in LF alone: data files are taken byte for byte, so "
+            << "save it with CR LF line ends";
     } else if (text) {
       *text += line + "\r\n";
     } else if (word == "set") {
       SetEnvironmentVariableA(rest.substr(0, equals).c_str(), rest.substr(equals + 1).c_str());
     } else if (word == "command") {
-      c.tail = rest.substr(18);  // after "VyraLauncher.exe" in quotes
+      c.tail = rest.substr(rest.find('"', 1) + 1);  // after the program's name in quotes
     } else if (kAttributes.count(word)) {
       c.attributes[Place(c, rest)] |= kAttributes.at(word);
     } else if (word == "hold") {
@@ -193,17 +301,17 @@ static CaseFile ReadCase(const std::string& name) {
       if (!SmallDisk()) return c;
       SetEnvironmentVariableA("WORK", (c.work = NewFolder(SMALL_DISK + name)).c_str());
     } else if (!line.empty() && line[0] != '#') {
-      ADD_FAILURE() << "not understood: " << line;
+      FAIL_AT(c, c.line) << "not understood: " << line;
     }
   }
   return c;
 }
 
 // Every entry below the work folder and the root folders the case names, and what it holds.
-static Tree Snapshot(const CaseFile& c, std::string (*read)(const fs::directory_entry&) = Bytes) {
-  auto tree = Below(c.work, read);
+static Tree Snapshot(const CaseFile& c) {
+  auto tree = Below(c.work);
   for (const auto& folder : c.rootFolders)  // a file there is seen in the root's own listing
-    if (fs::is_directory(folder)) tree.merge(Below(folder, read));
+    if (fs::is_directory(folder)) tree.merge(Below(folder));
   return tree;
 }
 
@@ -217,6 +325,58 @@ static void MakeSymbolicLink(const fs::path& link, const std::string& target) {
   EXPECT_TRUE(fs::exists(link)) << "no symbolic link " << link.string() << " to " << target;
 }
 
+// Sets the case up in its work folder, as it was before the run.
+static void Arrange(const CaseFile& c) {
+  SetCurrentDirectoryA(BIN_DIR);  // not in the work folder, which is made anew
+  NewFolder(c.work);
+  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
+  for (const auto& [path, content] : c.before) WriteText(path, content);
+  for (const auto& [link, target] : c.links) MakeSymbolicLink(link, target);
+  for (const auto& [name, file] : c.names) {
+    fs::create_directories(fs::path(name).parent_path());
+    CreateHardLinkA(name.c_str(), file.c_str(), nullptr);
+  }
+  for (const auto& [path, attributes] : c.attributes) {
+    std::string name = fs::path(path).string();  // a folder without its last "\"
+    if (name.back() == '\\') name.pop_back();
+    SetFileAttributesA(name.c_str(), attributes);
+    if ((GetFileAttributesA(name.c_str()) & attributes) != attributes)
+      GTEST_SKIP() << "this file system does not keep the attributes of " << name;
+  }
+  std::string filler = SMALL_DISK "filler";
+  if (c.leaveFree >= 0) {
+    DeleteFileA(filler.c_str());
+    WriteText(filler, std::string(FreeBytes(filler) - c.leaveFree, '\0'));
+    ASSERT_EQ(FreeBytes(filler), c.leaveFree) << "bytes free after filling";
+  }
+  SetCurrentDirectoryA(c.work.c_str());
+}
+
+// Reports each entry that differs from what the case expects, once: with the
+// case file's line that names it, and a diff, or in one line where an earlier
+// run left it the same way (`earlier` keeps what was reported).
+static void Report(const CaseFile& c, const Tree& want, const Tree& got, const std::string& when,
+                   Tree& earlier) {
+  std::set<std::string> paths;
+  for (const auto* tree : {&want, &got})
+    for (const auto& [path, content] : *tree) paths.insert(path);
+  for (const auto& path : paths) {
+    auto expected = want.find(path), written = got.find(path);
+    std::string was = expected == want.end() ? "" : expected->second;
+    std::string is = written == got.end() ? "" : written->second;
+    if (expected != want.end() && written != got.end() && was == is) continue;
+    std::string name = path.rfind(c.work + "\\", 0) == 0 ? path.substr(c.work.size() + 1) : path;
+    std::string what = expected == want.end() ? " is new" : written == got.end() ? " is missing"
+                                                                                  : " differs";
+    int line = c.lines.count(path) ? c.lines.at(path) : 1;
+    if (earlier.count(path) && earlier[path] == is)
+      FAIL_AT(c, line) << name << what << when << ", as before";
+    else
+      FAIL_AT(c, line) << name << what << when << ":\n" << Diff(was, is);
+    earlier[path] = is;
+  }
+}
+
 // The time the runner holds the turn for "turn held": a launcher that did not
 // wait for it would have corrected and registered by then.
 constexpr DWORD kTurnHeldMs = 2000;
@@ -225,23 +385,28 @@ constexpr DWORD kTurnHeldMs = 2000;
 // with 0. With "turn held", the runner holds the turn while they start and checks
 // that they wait for it, writing nothing; with "turn abandoned", a thread takes
 // the turn and ends without giving it back, as a launcher that died would.
-static void Launch(const CaseFile& c, const std::string& command) {
+static void Launch(const CaseFile& c, const std::string& when) {
   HANDLE turn = CreateMutexA(nullptr, FALSE, kTurnName);
   if (c.turn == "held") WaitForSingleObject(turn, INFINITE);
   if (c.turn == "abandoned") std::thread([turn] { WaitForSingleObject(turn, INFINITE); }).join();
   auto before = Snapshot(c);
   std::vector<PROCESS_INFORMATION> launchers;
+  std::string command = "\"" BIN_DIR "VyraLauncher.exe\"" + c.tail;
   for (int i = 0; i < c.launchers; ++i)
     launchers.push_back(Start(command, nullptr, nullptr, CREATE_SUSPENDED));
   for (const auto& launcher : launchers) ResumeThread(launcher.hThread);
   if (c.turn == "held") {
     Sleep(kTurnHeldMs);
     for (const auto& launcher : launchers)
-      EXPECT_EQ(WaitForSingleObject(launcher.hProcess, 0), WAIT_TIMEOUT) << "did not wait";
-    EXPECT_TRUE(Snapshot(c) == before) << "written while the runner held the turn";
+      if (WaitForSingleObject(launcher.hProcess, 0) != WAIT_TIMEOUT)
+        FAIL_AT(c, 1) << "a launcher did not wait for the turn" << when;
+    Tree reported;
+    Report(c, before, Snapshot(c), when + " while the runner held the turn", reported);
     ReleaseMutex(turn);
   }
-  for (const auto& launcher : launchers) EXPECT_EQ(Finish(launcher), 0u) << "exit code";
+  for (const auto& launcher : launchers)
+    if (DWORD code = Finish(launcher))
+      FAIL_AT(c, 1) << "a launcher exited with " << code << when;
   CloseHandle(turn);
 }
 
@@ -249,65 +414,52 @@ class Case : public testing::TestWithParam<std::string> {};
 
 TEST_P(Case, Run) {
   CaseFile c = ReadCase(GetParam());
+  if (HasFailure()) return;
   if (c.leaveFree >= 0 && !SmallDisk()) GTEST_SKIP() << "no small disk (mounting needs root)";
   for (int round = 1; round <= c.rounds && !HasFailure(); ++round) {
-    SetCurrentDirectoryA(BIN_DIR);  // not in the work folder, which is made anew
-    NewFolder(c.work);
-    for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
-    for (const auto& [path, content] : c.before) WriteText(path, content);
-    for (const auto& [link, target] : c.links) MakeSymbolicLink(link, target);
-    for (const auto& [name, file] : c.names) {
-      fs::create_directories(fs::path(name).parent_path());
-      CreateHardLinkA(name.c_str(), file.c_str(), nullptr);
-    }
-    for (const auto& [path, attributes] : c.attributes) {
-      std::string name = fs::path(path).string();  // a folder without its last "\"
-      if (name.back() == '\\') name.pop_back();
-      SetFileAttributesA(name.c_str(), attributes);
-      if ((GetFileAttributesA(name.c_str()) & attributes) != attributes)
-        GTEST_SKIP() << "this file system does not keep the attributes of " << name;
-    }
-    std::string filler = SMALL_DISK "filler";
-    if (c.leaveFree >= 0) {
-      DeleteFileA(filler.c_str());
-      WriteText(filler, std::string(FreeBytes(filler) - c.leaveFree, '\0'));
-      ASSERT_EQ(FreeBytes(filler), c.leaveFree) << "bytes free after filling";
-    }
-    auto want = Snapshot(c), root = Below<fs::directory_iterator>(c.work.substr(0, 3));
-    std::map<std::string, fs::file_time_type> stamps;  // the case's files that must not be rewritten
+    Arrange(c);
+    if (IsSkipped() || HasFatalFailure()) return;
+    Tree want = Snapshot(c), root = Below<fs::directory_iterator>(c.work.substr(0, 3));
+    for (const auto& [path, content] : c.after)  // under its name as Below spells it
+      want[fs::path(path).string()] = content + AttributesOf(path);  // the attributes it had
+    for (const auto& path : c.gone) want.erase(fs::path(path).string());
+    std::map<std::string, fs::file_time_type> stamps;  // the files that must not be rewritten
     for (const auto& [path, content] : c.before)
       if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
         stamps[path] = fs::last_write_time(path);
-    // Expected files under their names as Tree spells them.
-    for (const auto& [path, content] : c.after) want[fs::path(path).string()] = content;
-    for (const auto& path : c.gone) want.erase(fs::path(path).string());
-    auto attributes = Snapshot(c, Attributes);  // as they were, and none for new files
-    for (const auto& [path, content] : c.after) attributes.emplace(fs::path(path).string(), "");
-    for (const auto& path : c.gone) attributes.erase(fs::path(path).string());
 
-    SetCurrentDirectoryA(c.work.c_str());
-    std::string command = "\"" BIN_DIR "VyraLauncher.exe\"" + c.tail;
+    Tree reported[2];  // what was reported of the work folder and the drive's root
     for (int run = 1; run <= 2; ++run) {
-      SCOPED_TRACE("round " + std::to_string(round) + ", run " + std::to_string(run));
+      std::string when = c.rounds > 1 ? ", round " + std::to_string(round) : "";
+      when += ", run " + std::to_string(run);
       for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
       HANDLE hold = CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-      Launch(c, command);
+      Launch(c, when);
       CloseHandle(hold);
-      auto got = Snapshot(c);
-      for (const auto& [path, content] : got) EXPECT_TRUE(want.count(path)) << path << " is new";
-      for (const auto& [path, bytes] : want) EXPECT_EQ(got[path], bytes) << path;
+      Report(c, want, Snapshot(c), when, reported[0]);
+      Report(c, root, Below<fs::directory_iterator>(c.work.substr(0, 3)), when + " at the drive's root",
+             reported[1]);
       std::error_code gone;
       for (const auto& [path, time] : stamps)
-        EXPECT_TRUE(fs::last_write_time(path, gone) == time) << path << " rewritten";
-      EXPECT_EQ(Snapshot(c, Attributes), attributes) << "attributes";
-      EXPECT_EQ(Below<fs::directory_iterator>(c.work.substr(0, 3)), root) << "at the drive's root";
+        if (fs::last_write_time(path, gone) != time)
+          FAIL_AT(c, c.lines[fs::path(path).string()])
+              << path.substr(c.work.size() + 1) << " was rewritten" << when;
     }
   }
+  SetCurrentDirectoryA(BIN_DIR);
   for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // other cases look there
 }
 
-// CASES names every file of tests/cases without its ".case".
-INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::Values(CASES),
+// Every case file of the case folder, in order of name.
+static std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(SOURCE_DIR + CaseFolder()))
+    if (entry.path().extension() == ".case") names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::ValuesIn(CaseNames()),
                          [](const auto& info) { return info.param; });
 
 // Wine reports desktop composition as off, so the Aero message is always there.
