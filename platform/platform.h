@@ -63,7 +63,8 @@ void* TakeTurn(const char* name, unsigned waitMs);
 // Gives back a turn that TakeTurn took.
 void GiveBackTurn(void* turn);
 
-// True when desktop composition is on; false when it is off or the query fails.
+// True when desktop composition is on; false when it is off or the query fails,
+// or dwmapi.dll cannot be had from the system folder.
 bool IsCompositionEnabled();
 
 // Case-sensitive comparison of two whole UTF-16 texts.

@@ -1,5 +1,4 @@
 // The platform operations bound to the Windows API and the C runtime.
-#include <dwmapi.h>
 #include <shlwapi.h>
 #include <windows.h>
 
@@ -138,9 +137,30 @@ void GiveBackTurn(void* turn) {
   CloseHandle(turn);
 }
 
+// The library `name` from the system folder, and from nowhere else: not from the
+// launcher's folder, where anyone may have left a file of that name (dwmapi.dll
+// is not among the libraries Windows always takes from its own folder). Vista and
+// 7 without update KB2533623 do not know LOAD_LIBRARY_SEARCH_SYSTEM32; they are
+// given the full path.
+static HMODULE LoadSystemLibrary(const char* name) {
+  HMODULE library = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library || GetLastError() != ERROR_INVALID_PARAMETER) return library;
+  char folder[MAX_PATH];
+  UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
+}
+
 bool IsCompositionEnabled() {
+  using Query = HRESULT(WINAPI*)(BOOL*);
+  HMODULE dwmapi = LoadSystemLibrary("dwmapi.dll");
+  if (!dwmapi) return false;
+  auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(dwmapi, "DwmIsCompositionEnabled")));
   BOOL enabled = FALSE;
-  return SUCCEEDED(DwmIsCompositionEnabled(&enabled)) && enabled;
+  bool on = query && SUCCEEDED(query(&enabled)) && enabled;
+  FreeLibrary(dwmapi);
+  return on;
 }
 
 bool TextEquals(const wchar_t* a, const wchar_t* b) { return StrCmpW(a, b) == 0; }

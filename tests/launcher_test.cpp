@@ -258,6 +258,9 @@ static CaseFile ReadCase(const std::string& name) {
     SetEnvironmentVariableA(variable, nullptr);
   SetEnvironmentVariableA("WORK", c.work.c_str());
   SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
+  SetEnvironmentVariableA("BIN", BIN_DIR);
+  if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
+    SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
   for (std::ifstream file(SOURCE_DIR + c.file); std::getline(file, line);) {
     ++c.line;
     line = Expand(line);  // once per line, directive or file text
@@ -269,8 +272,9 @@ static CaseFile ReadCase(const std::string& name) {
       if (word == "+++") c.lines[fs::path(path).string()] = c.line;
       text = &(word == "---" ? c.before : c.after)[path];
       if (data == std::string::npos) continue;
-      std::string source = "tests/data/" + rest.substr(data + 3);
-      *text = ReadText(SOURCE_DIR + source);
+      std::string source = rest.substr(data + 3);  // below tests/data, or a full path
+      if (fs::path(source).is_relative()) source = "tests/data/" + source;
+      *text = ReadText(fs::path(SOURCE_DIR) / source);
       if (text->find('\n') != std::string::npos && text->find("\r\n") == std::string::npos &&
           text->find('\0') == std::string::npos)
         FAIL_AT(c, c.line)
@@ -391,7 +395,8 @@ static void Launch(const CaseFile& c, const std::string& when) {
   if (c.turn == "abandoned") std::thread([turn] { WaitForSingleObject(turn, INFINITE); }).join();
   auto before = Snapshot(c);
   std::vector<PROCESS_INFORMATION> launchers;
-  std::string command = "\"" BIN_DIR "VyraLauncher.exe\"" + c.tail;
+  std::string copy = c.work + "\\VyraLauncher.exe";  // a case may run a copy of its own
+  std::string command = "\"" + (c.before.count(copy) ? copy : Expand("%LAUNCHER%")) + "\"" + c.tail;
   for (int i = 0; i < c.launchers; ++i)
     launchers.push_back(Start(command, nullptr, nullptr, CREATE_SUSPENDED));
   for (const auto& launcher : launchers) ResumeThread(launcher.hThread);
