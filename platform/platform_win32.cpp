@@ -72,8 +72,9 @@ std::string FinalPath(const std::string& path) {
   HANDLE file = OpenToInspect(path);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string final(kLongestPath, '\0');
-  DWORD length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath,
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  DWORD length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath, FILE_NAME_NORMALIZED);
+  if (length == 0)  // some network file systems give only the name as opened
+    length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath, FILE_NAME_OPENED);
   CloseHandle(file);
   if (length == 0 || length >= kLongestPath) return {};
   final.resize(length);
