@@ -9,6 +9,7 @@
 # loading kernel32.dll.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log=$WINEPREFIX.log
+mkdir -p "$WINEPREFIX"  # the server starts only in a folder that is there
 for _ in 1 2; do
   [ "${1-}" != serve ] || wineserver -p </dev/null >"$log" 2>&1
   { wineboot --init && wine cmd /c exit 0; } </dev/null >>"$log" 2>&1 && exit 0
