@@ -343,6 +343,9 @@ static void Arrange(const CaseFile& c) {
   for (const auto& [path, attributes] : c.attributes) {
     std::string name = fs::path(path).string();  // a folder without its last "\"
     if (name.back() == '\\') name.pop_back();
+    // Wine keeps hidden and system in an extended attribute, which a user other
+    // than root cannot write on a read-only file: those first.
+    SetFileAttributesA(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA(name.c_str(), attributes);
     if ((GetFileAttributesA(name.c_str()) & attributes) != attributes)
       GTEST_SKIP() << "this file system does not keep the attributes of " << name;
