@@ -396,7 +396,7 @@ static void Launch(const CaseFile& c, const std::string& when) {
   HANDLE turn = CreateMutexA(nullptr, FALSE, kTurnName);
   if (c.turn == "held") WaitForSingleObject(turn, INFINITE);
   if (c.turn == "abandoned") std::thread([turn] { WaitForSingleObject(turn, INFINITE); }).join();
-  auto before = Snapshot(c);
+  Tree before = c.turn == "held" ? Snapshot(c) : Tree();
   std::vector<PROCESS_INFORMATION> launchers;
   std::string copy = c.work + "\\VyraLauncher.exe";  // a case may run a copy of its own
   std::string command = "\"" + (c.before.count(copy) ? copy : Expand("%LAUNCHER%")) + "\"" + c.tail;
