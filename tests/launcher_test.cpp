@@ -1,6 +1,8 @@
 // The case files of tests/cases (the README tells their form), each run by
 // starting VyraLauncher.exe twice in a work folder set up as the case says;
 // then what only the launcher's own process sees.
+#include "launcher.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "check.h"
-#include "launcher.h"
 #include "platform.h"
 #include "simconfig.h"
 
@@ -87,7 +88,8 @@ static std::string AttributesOf(const fs::path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   std::string letters;
   for (auto [attribute, letter] : {std::pair{FILE_ATTRIBUTE_READONLY, 'R'},
-                                   {FILE_ATTRIBUTE_HIDDEN, 'H'}, {FILE_ATTRIBUTE_SYSTEM, 'S'}})
+                                   {FILE_ATTRIBUTE_HIDDEN, 'H'},
+                                   {FILE_ATTRIBUTE_SYSTEM, 'S'}})
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & attribute)) letters += letter;
   return letters.empty() ? "" : "<attributes " + letters + ">";
 }
@@ -139,10 +141,11 @@ static std::string Diff(const std::string& expected, const std::string& written)
   auto common = [&](size_t i, size_t j) -> size_t& { return table[i - head][j - head]; };
   for (size_t i = n; i-- > head;)
     for (size_t j = m; j-- > head;)
-      common(i, j) = a[i] == b[j] ? common(i + 1, j + 1) + 1
-                                  : std::max(common(i + 1, j), common(i, j + 1));
-  std::vector<std::pair<char, std::string>> edits;  // each line, kept (' '), gone ('-') or new ('+')
-  std::set<std::string> changed[2];                 // the bare lines gone, and new
+      common(i, j) =
+          a[i] == b[j] ? common(i + 1, j + 1) + 1 : std::max(common(i + 1, j), common(i, j + 1));
+  // Each line, kept (' '), gone ('-') or new ('+'); and the bare lines gone, and new.
+  std::vector<std::pair<char, std::string>> edits;
+  std::set<std::string> changed[2];
   for (size_t i = 0, j = 0; i < a.size() || j < b.size();) {
     if (i < a.size() && j < b.size() && a[i] == b[j]) {
       edits.push_back({' ', a[i++]}), ++j;
@@ -154,7 +157,8 @@ static std::string Diff(const std::string& expected, const std::string& written)
   }
   std::vector<bool> shown(edits.size());
   for (size_t e = 0; e < edits.size(); ++e)
-    for (size_t k = e > kContext ? e - kContext : 0; edits[e].first != ' ' && k <= e + kContext; ++k)
+    for (size_t k = e > kContext ? e - kContext : 0; edits[e].first != ' ' && k <= e + kContext;
+         ++k)
       if (k < edits.size()) shown[k] = true;
   std::string diff = "--- expected\n+++ written by the launcher\n";
   size_t next[2] = {1, 1}, lines = 0;  // each side's number of the line at edit e
@@ -178,7 +182,8 @@ static std::string Diff(const std::string& expected, const std::string& written)
     diff += " @@\n" + hunk;
   }
   diff.pop_back();  // the last line end: the message ends there
-  return lines > kMostLines ? diff + "\n(cut after " + std::to_string(kMostLines) + " lines)" : diff;
+  return lines > kMostLines ? diff + "\n(cut after " + std::to_string(kMostLines) + " lines)"
+                            : diff;
 }
 
 // `text` with each %NAME% of a set variable replaced by its value.
@@ -192,7 +197,8 @@ static std::string Expand(const std::string& text) {
 static bool SmallDisk() {
   constexpr ULONGLONG kSmallDiskAtMost = 4 << 20;
   ULARGE_INTEGER size;
-  return GetDiskFreeSpaceExA(SMALL_DISK, nullptr, &size, nullptr) && size.QuadPart <= kSmallDiskAtMost;
+  return GetDiskFreeSpaceExA(SMALL_DISK, nullptr, &size, nullptr) &&
+         size.QuadPart <= kSmallDiskAtMost;
 }
 
 static unsigned long long FreeBytes(const std::string& path) {
@@ -214,22 +220,22 @@ static std::string CaseFolder() {
 // What a case file says: where the launcher runs, what is there before, how it
 // is started, and what changes.
 struct CaseFile {
-  std::string file;                           // the case file, below the project
-  int line = 0;                               // its line being read
-  std::map<std::string, int> lines;           // the line that names each path (a "+++" first)
-  std::string work;                           // the work folder
-  std::string tail;                           // the command line after the program's name
-  Tree before;                                // files, and folders ending in "\", and their bytes
-  Tree after;                                 // the files that change, and their new bytes
-  std::set<std::string> gone;                 // the files that are removed
-  std::set<std::string> rootFolders;          // the folders at the drive's root the case names
-  std::map<std::string, DWORD> attributes;    // files and folders given attributes
-  std::map<std::string, std::string> links;   // symbolic links ("symlink") and their targets
-  std::map<std::string, std::string> names;   // second names ("hardlink") and their files
-  std::string held;                           // a file held open without sharing
-  long long leaveFree = -1;                   // fill the small disk until this many bytes are free
-  int launchers = 1;                          // started at the same moment
-  int rounds = 1;                             // times the case is set up anew and run twice
+  std::string file;                          // the case file, below the project
+  int line = 0;                              // its line being read
+  std::map<std::string, int> lines;          // the line that names each path (a "+++" first)
+  std::string work;                          // the work folder
+  std::string tail;                          // the command line after the program's name
+  Tree before;                               // files, and folders ending in "\", and their bytes
+  Tree after;                                // the files that change, and their new bytes
+  std::set<std::string> gone;                // the files that are removed
+  std::set<std::string> rootFolders;         // the folders at the drive's root the case names
+  std::map<std::string, DWORD> attributes;   // files and folders given attributes
+  std::map<std::string, std::string> links;  // symbolic links ("symlink") and their targets
+  std::map<std::string, std::string> names;  // second names ("hardlink") and their files
+  std::string held;                          // a file held open without sharing
+  long long leaveFree = -1;                  // fill the small disk until this many bytes are free
+  int launchers = 1;                         // started at the same moment
+  int rounds = 1;                            // times the case is set up anew and run twice
   std::string turn;  // "held" by the runner while the launchers start, or "abandoned" before
 };
 
@@ -242,7 +248,8 @@ static const std::map<std::string, DWORD> kAttributes = {{"readonly", FILE_ATTRI
 // starts with "\". The line that names it first is kept, for messages.
 static std::string Place(CaseFile& c, const std::string& path) {
   std::string place = path[0] == '\\' ? c.work.substr(0, 2) + path : c.work + "\\" + path;
-  if (path[0] == '\\') c.rootFolders.insert(c.work.substr(0, 2) + path.substr(0, path.find('\\', 1)));
+  if (path[0] == '\\')
+    c.rootFolders.insert(c.work.substr(0, 2) + path.substr(0, path.find('\\', 1)));
   std::string name = fs::path(place).string();  // as Below spells it; a folder without its "\"
   c.lines.emplace(name.substr(0, name.find_last_not_of('\\') + 1), c.line);
   return place;
@@ -277,9 +284,9 @@ static CaseFile ReadCase(const std::string& name) {
       *text = ReadText(fs::path(SOURCE_DIR) / source);
       if (text->find('\n') != std::string::npos && text->find("\r\n") == std::string::npos &&
           text->find('\0') == std::string::npos)
-        FAIL_AT(c, c.line)
-            << source << " ends its lines in LF alone: data files are taken byte for byte, so "
-            << "save it with CR LF line ends";
+        FAIL_AT(c, c.line) << source
+                           << " ends its lines in LF alone: data files are taken byte for byte, so "
+                           << "save it with CR LF line ends";
     } else if (text) {
       *text += line + "\r\n";
     } else if (word == "set") {
@@ -373,8 +380,9 @@ static void Report(const CaseFile& c, const Tree& want, const Tree& got, const s
     std::string is = written == got.end() ? "" : written->second;
     if (expected != want.end() && written != got.end() && was == is) continue;
     std::string name = path.rfind(c.work + "\\", 0) == 0 ? path.substr(c.work.size() + 1) : path;
-    std::string what = expected == want.end() ? " is new" : written == got.end() ? " is missing"
-                                                                                  : " differs";
+    std::string what = expected == want.end() ? " is new"
+                       : written == got.end() ? " is missing"
+                                              : " differs";
     int line = c.lines.count(path) ? c.lines.at(path) : 1;
     if (earlier.count(path) && earlier[path] == is)
       FAIL_AT(c, line) << name << what << when << ", as before";
@@ -413,8 +421,7 @@ static void Launch(const CaseFile& c, const std::string& when) {
     ReleaseMutex(turn);
   }
   for (const auto& launcher : launchers)
-    if (DWORD code = Finish(launcher))
-      FAIL_AT(c, 1) << "a launcher exited with " << code << when;
+    if (DWORD code = Finish(launcher)) FAIL_AT(c, 1) << "a launcher exited with " << code << when;
   CloseHandle(turn);
 }
 
@@ -441,12 +448,13 @@ TEST_P(Case, Run) {
       std::string when = c.rounds > 1 ? ", round " + std::to_string(round) : "";
       when += ", run " + std::to_string(run);
       for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
-      HANDLE hold = CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      HANDLE hold =
+          CreateFileA(c.held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       Launch(c, when);
       CloseHandle(hold);
       Report(c, want, Snapshot(c), when, reported[0]);
-      Report(c, root, Below<fs::directory_iterator>(c.work.substr(0, 3)), when + " at the drive's root",
-             reported[1]);
+      Report(c, root, Below<fs::directory_iterator>(c.work.substr(0, 3)),
+             when + " at the drive's root", reported[1]);
       std::error_code gone;
       for (const auto& [path, time] : stamps)
         if (fs::last_write_time(path, gone) != time)

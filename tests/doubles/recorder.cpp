@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   HANDLE record = CreateFileA(RECORD_FILE, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
-  bool whole = WriteFile(record, line.data(), line.size(), &written, nullptr) &&
-               written == line.size();
+  bool whole =
+      WriteFile(record, line.data(), line.size(), &written, nullptr) && written == line.size();
   return !(CloseHandle(record) && whole);
 }
