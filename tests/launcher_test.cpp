@@ -366,6 +366,17 @@ static void Arrange(const CaseFile& c) {
   SetCurrentDirectoryA(c.work.c_str());
 }
 
+// The case file's line that names `path` (Below's spelling or the case's), else its first.
+static int LineOf(const CaseFile& c, const std::string& path) {
+  auto named = c.lines.find(fs::path(path).string());
+  return named == c.lines.end() ? 1 : named->second;
+}
+
+// `path` as messages give it: below the work folder, or whole.
+static std::string NameOf(const CaseFile& c, const std::string& path) {
+  return path.rfind(c.work + "\\", 0) == 0 ? path.substr(c.work.size() + 1) : path;
+}
+
 // Reports each entry that differs from what the case expects, once: with the
 // case file's line that names it, and a diff, or in one line where an earlier
 // run left it the same way (`earlier` keeps what was reported).
@@ -379,15 +390,13 @@ static void Report(const CaseFile& c, const Tree& want, const Tree& got, const s
     std::string was = expected == want.end() ? "" : expected->second;
     std::string is = written == got.end() ? "" : written->second;
     if (expected != want.end() && written != got.end() && was == is) continue;
-    std::string name = path.rfind(c.work + "\\", 0) == 0 ? path.substr(c.work.size() + 1) : path;
     std::string what = expected == want.end() ? " is new"
                        : written == got.end() ? " is missing"
                                               : " differs";
-    int line = c.lines.count(path) ? c.lines.at(path) : 1;
     if (earlier.count(path) && earlier[path] == is)
-      FAIL_AT(c, line) << name << what << when << ", as before";
+      FAIL_AT(c, LineOf(c, path)) << NameOf(c, path) << what << when << ", as before";
     else
-      FAIL_AT(c, line) << name << what << when << ":\n" << Diff(was, is);
+      FAIL_AT(c, LineOf(c, path)) << NameOf(c, path) << what << when << ":\n" << Diff(was, is);
     earlier[path] = is;
   }
 }
@@ -458,8 +467,7 @@ TEST_P(Case, Run) {
       std::error_code gone;
       for (const auto& [path, time] : stamps)
         if (fs::last_write_time(path, gone) != time)
-          FAIL_AT(c, c.lines[fs::path(path).string()])
-              << path.substr(c.work.size() + 1) << " was rewritten" << when;
+          FAIL_AT(c, LineOf(c, path)) << NameOf(c, path) << " was rewritten" << when;
     }
   }
   SetCurrentDirectoryA(BIN_DIR);
