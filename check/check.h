@@ -9,7 +9,8 @@ using AdvisoryList = std::vector<std::string>;
 
 // Tests HDR, desktop composition, full screen, mute on lost focus and V-Sync,
 // corrects Prepar3D.cfg, and returns what it found. The file (or the file a link
-// names) is replaced whole by a corrected copy, or not at all. Without a
+// names) is replaced whole by a corrected copy, or not at all, and never over a
+// save that another program made meanwhile. Without a
 // simulator folder, or for a file with a second name, the rules run and nothing
 // is written.
 AdvisoryList CheckSimulatorSettings();

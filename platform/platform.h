@@ -34,6 +34,10 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
 
+// A file operation that another program's open refuses (for sharing or access) is
+// tried again with growing pauses, about 1.4 s in all, and fails only then: the
+// profile write, the replacing rename and the removal below.
+
 // The path of the file that `path` finally names, symbolic links followed, in the
 // usual spelling (C:\..., \\server\share\...); empty when it cannot be opened.
 std::string FinalPath(const std::string& path);
@@ -41,22 +45,42 @@ std::string FinalPath(const std::string& path);
 // How many names (hard links) the file `path` has; 0 when that cannot be told.
 unsigned NameCount(const std::string& path);
 
-// Copies the file `from` to `to`, where nothing may stand yet; false when that fails.
+// True when `path` names a file that is neither a folder nor a link and has one name.
+bool IsPlainFile(const std::string& path);
+
+// What tells one save of a file from the next: its size and last-write time.
+struct FileStamp {
+  unsigned long long size = 0;
+  unsigned long long written = 0;  // in 100 ns steps
+  bool operator==(const FileStamp& other) const {
+    return size == other.size && written == other.written;
+  }
+};
+
+// The stamp of the file `path`; all zero when it cannot be had.
+FileStamp StampOf(const std::string& path);
+
+// Copies the file `from` to `to`, where nothing may stand yet; false, leaving no
+// copy cut short, when that fails.
 bool CopyToNew(const std::string& from, const std::string& to);
 
 // Forces what was written to the file `path` onto the disk; false when that fails.
 bool FlushToDisk(const std::string& path);
 
-// Puts the file `replacement` in the place of the file `path` in one step; false,
-// with both as they were, when that fails or `path` is read-only.
-bool ReplaceFileWith(const std::string& path, const std::string& replacement);
+// Puts the file `replacement` in the place of the file `path` in one step, if `path`
+// still has the stamp `stamp`, is not read-only, and could be opened for writing;
+// false, with both as they were, when it does not or the rename fails.
+bool ReplaceFileWith(const std::string& path, const std::string& replacement,
+                     const FileStamp& stamp);
 
-// Removes the file `path`, whatever its attributes; anything else there (a folder)
-// stays exactly as it is.
+// Removes the file `path`, whatever its attributes.
 void RemoveFile(const std::string& path);
 
 // Waits at most `waitMs` for the turn `name`, a mutex shared by the processes of
-// the logon session, and takes it; nullptr when it did not come. A turn left by a
+// the logon session, and takes it; nullptr when it did not come. The turn is
+// opened with the rights to wait for it and give it back only, and made, when it
+// is not there yet, so that every process of the session may do both. A turn
+// that refuses even those is tried again within `waitMs`. A turn left by a
 // process that ended without giving it back counts as taken.
 void* TakeTurn(const char* name, unsigned waitMs);
 

@@ -1,6 +1,9 @@
 // The platform operations bound to the Windows API and the C runtime.
+// clang-format off
+#include <windows.h>  // first: the headers below build on it
+#include <sddl.h>
 #include <shlwapi.h>
-#include <windows.h>
+// clang-format on
 
 #include <cstdlib>
 
@@ -34,6 +37,33 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
   return GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, path.c_str());
 }
 
+// Virus scanners, indexers and sync clients open a new or changed file for a
+// moment, well under a second, and their open can refuse a write, a rename or a
+// removal meanwhile. Such an operation is tried again after 25 ms, 50 ms, and so
+// on up to 250 ms: about 1.4 s in all, which outlasts them, while a file that
+// another program holds for good costs a run no more than that.
+constexpr DWORD kFirstPauseMs = 25;
+constexpr int kMostRetries = 10;
+
+// After a failed attempt: true, once it has paused, when another program's open
+// refused it and tries remain. Windows refuses a rename or a removal for such an
+// open with "access denied" too; for a write, that answer is final.
+static bool MayTryAgain(int& retries, bool renameOrRemoval) {
+  DWORD error = GetLastError();
+  bool refused = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                 (renameOrRemoval && error == ERROR_ACCESS_DENIED);
+  if (!refused || retries == kMostRetries) return false;
+  Sleep(kFirstPauseMs * ++retries);
+  return true;
+}
+
+// The launcher opens a file itself only to look at it, to flush it or to check
+// the room: others may go on reading, writing and deleting it meanwhile.
+static HANDLE OpenShared(const std::string& path, DWORD access) {
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 // True when the file can take another 64 KB (more than a cluster) at its end;
 // the file is then cut back to its length. Wine's profile writer reports
 // success even when a full disk cut its rewrite short, as it would for a quota
@@ -41,8 +71,7 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
 // was written whole.
 static bool CanGrow(const std::string& path) {
   const std::string room(64 * 1024, '\0');
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenShared(path, GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER length, end = {};
   DWORD written = 0;
@@ -56,20 +85,15 @@ static bool CanGrow(const std::string& path) {
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path) {
   if (path.empty()) return false;
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) &&
-         CanGrow(path);
-}
-
-// Opened to tell what it is, not to read: a program that holds it without sharing
-// does not stand in the way.
-static HANDLE OpenToInspect(const std::string& path) {
-  return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  for (int retries = 0;
+       !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());)
+    if (!MayTryAgain(retries, false)) return false;
+  return CanGrow(path);
 }
 
 std::string FinalPath(const std::string& path) {
   constexpr DWORD kLongestPath = 32768;  // of a "\\?\" path, terminating zero included
-  HANDLE file = OpenToInspect(path);
+  HANDLE file = OpenShared(path, 0);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string final(kLongestPath, '\0');
   DWORD length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath, FILE_NAME_NORMALIZED);
@@ -85,7 +109,7 @@ std::string FinalPath(const std::string& path) {
 }
 
 unsigned NameCount(const std::string& path) {
-  HANDLE file = OpenToInspect(path);
+  HANDLE file = OpenShared(path, 0);
   if (file == INVALID_HANDLE_VALUE) return 0;
   BY_HANDLE_FILE_INFORMATION information;
   bool told = GetFileInformationByHandle(file, &information);
@@ -93,13 +117,34 @@ unsigned NameCount(const std::string& path) {
   return told ? information.nNumberOfLinks : 0;
 }
 
+// Under Wine a symbolic link has no reparse-point attribute and looks like the
+// file it names: only that file's path, unlike the link's own, tells it.
+bool IsPlainFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return false;
+  return NameCount(path) == 1 && lstrcmpiA(FinalPath(path).c_str(), path.c_str()) == 0;
+}
+
+// Read from the folder entry, without opening the file.
+FileStamp StampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {};
+  auto join = [](DWORD high, DWORD low) { return (unsigned long long)high << 32 | low; };
+  return {join(data.nFileSizeHigh, data.nFileSizeLow),
+          join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)};
+}
+
 bool CopyToNew(const std::string& from, const std::string& to) {
-  return CopyFileA(from.c_str(), to.c_str(), TRUE);
+  if (CopyFileA(from.c_str(), to.c_str(), TRUE)) return true;
+  // Windows removes a copy that a full disk cut short; Wine leaves it.
+  if (GetLastError() != ERROR_FILE_EXISTS && IsPlainFile(to)) RemoveFile(to);
+  return false;
 }
 
 bool FlushToDisk(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenShared(path, GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool flushed = FlushFileBuffers(file);
   return CloseHandle(file) && flushed;
@@ -108,26 +153,61 @@ bool FlushToDisk(const std::string& path) {
 // One rename on one volume, so that `path` always names either the old file or
 // the whole new one. ReplaceFile would keep more of the old file's metadata, but
 // it runs in several steps and can fail between them with the old file's name
-// gone; the copy already carries the old file's attributes. Windows refuses to
-// rename over a read-only file, and so does this binding: Wine would not.
-bool ReplaceFileWith(const std::string& path, const std::string& replacement) {
+// gone; the copy already carries the old file's attributes. The rename would
+// also replace a file that refuses writing: a read-only one (Wine does, Windows
+// does not), one whose access list denies writing but not deleting, or one that
+// a program holds open for reading, sharing deleting but not writing. The stamp
+// is compared before every attempt: a save by the simulator is never replaced.
+bool ReplaceFileWith(const std::string& path, const std::string& replacement,
+                     const FileStamp& stamp) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  return MoveFileExA(replacement.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  HANDLE writable = OpenShared(path, GENERIC_WRITE);
+  if (writable == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(writable);
+  for (int retries = 0; StampOf(path) == stamp;) {
+    if (MoveFileExA(replacement.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    if (!MayTryAgain(retries, true)) return false;
+  }
+  return false;
 }
 
 void RemoveFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // DeleteFile refuses a read-only file
-  DeleteFileA(path.c_str());
+  for (int retries = 0; !DeleteFileA(path.c_str()) && MayTryAgain(retries, true);) {
+  }
+}
+
+// Asked for by every waiter, and granted by the turn's access list to everyone:
+// a launcher run as administrator and one that is not wait for each other's
+// turn. The name is in the session's own namespace, and no other right is given.
+constexpr DWORD kWaiterRights = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+constexpr char kWaiterAccessList[] = "D:(A;;0x00100001;;;WD)";
+constexpr DWORD kTryTurnEveryMs = 50;
+
+static HANDLE OpenOrMakeTurn(const char* name) {
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+          kWaiterAccessList, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr))
+    return nullptr;
+  HANDLE turn = CreateMutexExA(&attributes, name, 0, kWaiterRights);
+  DWORD error = GetLastError();
+  LocalFree(attributes.lpSecurityDescriptor);
+  SetLastError(error);
+  return turn;
 }
 
 void* TakeTurn(const char* name, unsigned waitMs) {
-  HANDLE turn = CreateMutexA(nullptr, FALSE, name);
+  const DWORD start = GetTickCount();
+  HANDLE turn = OpenOrMakeTurn(name);
+  for (; !turn && GetLastError() == ERROR_ACCESS_DENIED && GetTickCount() - start < waitMs;
+       turn = OpenOrMakeTurn(name))
+    Sleep(kTryTurnEveryMs);
   if (!turn) return nullptr;
-  DWORD waited = WaitForSingleObject(turn, waitMs);
+  DWORD spent = GetTickCount() - start;
+  DWORD waited = WaitForSingleObject(turn, spent < waitMs ? waitMs - spent : 0);
   if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return turn;
   CloseHandle(turn);
   return nullptr;

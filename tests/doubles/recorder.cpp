@@ -27,7 +27,7 @@ static int Registrations() {
 }
 
 int main(int argc, char** argv) {
-  HANDLE turn = CreateMutexA(nullptr, FALSE, kTurnName);
+  HANDLE turn = CreateMutexExA(nullptr, kTurnName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
   DWORD waited = WaitForSingleObject(turn, 0);
   bool outsideTurn = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   if (outsideTurn) ReleaseMutex(turn);
