@@ -1,14 +1,12 @@
 #!/bin/sh
-# signing.sh BUILD RUNNER: makes a throwaway certificate authority and code-signing
+# signing.sh BUILD: makes a throwaway certificate authority and code-signing
 # certificate in BUILD/signing, signs through the package target in two build
 # folders, and checks that both zips and both signed launchers are byte for byte
-# the same, that the signature verifies against that authority only, that
-# removing it gives back the unsigned launcher, that the signed launcher stays
-# under 256 KB and still runs a case under Wine (RUNNER), and that a wrong
-# password or a signature that does not verify stops the build, says which, and
-# leaves no zip. Runs in the source tree.
+# the same, that the signature verifies, that the signed launcher stays under
+# 256 KB, and that a wrong password or a signature that does not verify stops
+# the build, says which, and leaves no zip. Runs in the source tree.
 set -eu
-build=$1 runner=$2 keys=$1/signing
+keys=$1/signing
 fail() {
   echo "signing.sh: $*"
   exit 1
@@ -45,13 +43,7 @@ sleep 2 && package "$keys/b" password ca >/dev/null  # zip dates count in 2 s st
   fail "two signed builds differ"
 signed=$keys/a/signed/VyraLauncher.exe
 osslsigncode verify -CAfile "$keys/ca.pem" -in "$signed" >/dev/null || fail "no valid signature"
-! osslsigncode verify -CAfile "$keys/other.pem" -in "$signed" >/dev/null 2>&1 ||
-  fail "the signature verifies against another authority too"
-osslsigncode remove-signature -in "$signed" -out "$keys/unsigned.exe" >/dev/null
-cmp "$keys/unsigned.exe" "$keys/a/bin/VyraLauncher.exe" || fail "removing the signature gives another image"
 [ "$(stat -c %s "$signed")" -lt 262144 ] || fail "the signed launcher is 256 KB or more"
-out=$(LAUNCHER="Z:$signed" wine "$runner" --gtest_filter='*/hdr_2_and_fullscreen_1_are_corrected' 2>&1) ||
-  fail "the signed launcher fails the case hdr_2_and_fullscreen_1_are_corrected: $out"
 
 # stops PASSWORD AUTHORITY MESSAGE: the package build fails, says MESSAGE, and leaves no zip.
 stops() {

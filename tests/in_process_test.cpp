@@ -1,0 +1,131 @@
+// What only the launcher's own process sees, or can time.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "case.h"
+#include "check.h"
+#include "launcher.h"
+#include "platform.h"
+#include "simconfig.h"
+
+// clang-format off
+#include <aclapi.h>  // after windows.h, which case.h brings
+#include <sddl.h>
+// clang-format on
+
+// A settings folder of its own below Wine's temporary folder, named APPDATA.
+static std::string SettingsFolder(const std::string& name, const std::string& text) {
+  std::string appdata = NewFolder(fs::temp_directory_path() / "vyra" / name);
+  WriteText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg", text);
+  SetEnvironmentVariableA("APPDATA", appdata.c_str());
+  return appdata;
+}
+
+// Wine reports desktop composition as off, so the Aero message is always there.
+TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
+  SettingsFolder("in-process",
+                 "[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\nZoom=0\n"
+                 "WorldScale=2x\na=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n");
+  const char* aero = "Please enable Aero.  Otherwise dialogs may not display correctly.";
+  const char* full = "Please disable full-screen mode.";
+  const char* mute = "Please disable mute on lost focus";
+  const char* why = "It causes poor performance and distortion";
+  EXPECT_EQ(CheckSimulatorSettings(),
+            (AdvisoryList{"You must disable HDR Lighting to use VYRA!", aero, full, why, mute,
+                          "Turn off V-Sync when using asynchronous timewarp"}));
+  PluginSettings& settings = GetPluginSettings();
+  EXPECT_TRUE(!settings.zoom && settings.async && settings.vignette && settings.worldScale == 2);
+  settings.async = false;  // the same instance serves the next checks, now with VSYNC=0
+  EXPECT_EQ(CheckSimulatorSettings(),
+            (AdvisoryList{aero, "Turn on V-Sync when using synchronous timewarp"}));
+
+  std::string numbers;  // the number at the start of the text, or the default
+  for (const char* key : {"a", "b", "c", "d", "e", "f", "g"})
+    numbers += std::to_string(ReadConfigFloat("VYRA", key, 7.25f)) + " ";
+  EXPECT_EQ(numbers, "7.250000 1.500000 -300.000000 0.500000 7.250000 7.250000 7.250000 ");
+
+  SetEnvironmentVariableA("APPDATA", nullptr);  // no simulator folder: nothing to write to
+  EXPECT_EQ(CheckSimulatorSettings(), (AdvisoryList{aero, full, why, mute}));
+}
+
+// A launcher whose turn does not come within the bound edits nothing, runs no
+// registration and starts the simulator. A thread holds the turn far beyond the
+// bound: a launcher that waited longer would take the turn then and correct.
+// The turn's access list lets everyone wait for it and give it back, and no more.
+TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
+  constexpr unsigned kBoundMs = 200, kHeldMs = 2000;
+  std::string work = SettingsFolder("turn-bound", "[GRAPHICS]\r\nHDR=1\r\n");
+  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
+  SetCurrentDirectoryA(work.c_str());
+  Tree want = Below(work);
+  want[work + "\\Prepar3D.log"] = {"[Prepar3D.exe]\r\n"};  // started once the turn was free
+
+  HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([taken] {
+    void* turn = TakeTurn(kTurnName, 0);
+    SetEvent(taken);
+    Sleep(kHeldMs);
+    GiveBackTurn(turn);
+  });
+  WaitForSingleObject(taken, INFINITE);
+  HANDLE turn = OpenMutexA(READ_CONTROL, FALSE, kTurnName);
+  char* accessList = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  GetSecurityInfo(turn, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                  nullptr, &descriptor);
+  ConvertSecurityDescriptorToStringSecurityDescriptorA(
+      descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &accessList, nullptr);
+  EXPECT_STREQ(accessList, "D:(A;;0x100001;;;WD)");
+  LocalFree(accessList), LocalFree(descriptor), CloseHandle(turn);
+  EXPECT_EQ(RunLauncher(L"", kBoundMs), 0);
+  holder.join();
+  EXPECT_EQ(Below(work), want);
+  SetEnvironmentVariableA("APPDATA", nullptr);
+}
+
+// A settings file that a program holds open for reading, sharing reading and
+// deleting but not writing, refuses writing: it is left as it is, at once,
+// without the pauses that a rename refused for sharing would be tried again after.
+TEST(InProcess, LeavesAFileThatRefusesWritingAtOnce) {
+  constexpr DWORD kAtOnceMs = 1000;  // the pauses come to about 1.4 s
+  std::string file = SettingsFolder("refuses-writing", "[GRAPHICS]\r\nHDR=1\r\n") +
+                     "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg";
+  Tree want = Below(fs::path(file).parent_path().string());
+  HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD start = GetTickCount();
+  CheckSimulatorSettings();
+  EXPECT_LT(GetTickCount() - start, kAtOnceMs);
+  CloseHandle(held);
+  EXPECT_EQ(Below(fs::path(file).parent_path().string()), want);
+  SetEnvironmentVariableA("APPDATA", nullptr);
+}
+
+// The variable reader: an unset variable, or one whose value does not fit in
+// the space handed to the platform, gives false and leaves the value alone.
+TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
+  struct {
+    int length;  // of the value; -1: unset
+    bool found;
+  } const variables[] = {{-1, false}, {0, true}, {1022, true}, {1023, false}, {1500, false}};
+  for (const auto& variable : variables) {
+    std::string set(std::max(variable.length, 0), 'x'), value = "untouched";
+    SetEnvironmentVariableA("VYRA_TEST", variable.length < 0 ? nullptr : set.c_str());
+    EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), variable.found) << variable.length;
+    EXPECT_EQ(value, variable.found ? set : "untouched") << variable.length;
+  }
+}
+
+// The plug-in's settings from a file without a [VYRA] section. The record is
+// loaded once per process, so this test runs only in a process of its own.
+TEST(PluginDefaults, WithoutAVyraSection) {
+  if (testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+    GTEST_SKIP() << "runs alone: --gtest_filter=PluginDefaults.*";
+  SettingsFolder("plugin-defaults", "[Display]\nVSYNC=1\n");
+  const PluginSettings& settings = GetPluginSettings();
+  EXPECT_TRUE(settings.zoom);
+  EXPECT_TRUE(settings.async);
+  EXPECT_TRUE(settings.vignette);
+  EXPECT_EQ(settings.worldScale, 1.0f);
+}

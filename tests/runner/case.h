@@ -1,0 +1,114 @@
+// The case runner. It reads a case file of tests/cases (the README tells their
+// form), sets up the case's work folder, starts the launcher there twice, and
+// compares what is there afterwards with what the case expects.
+//   case_language.cpp  reading a case: one function per directive
+//   run_case.cpp       setting a case up, starting the launchers, the test itself
+//   compare.cpp        what is below a folder, the differences, taking them over
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// A path made from narrow text reads it in the ANSI code page, as the launcher
+// does; path::string() gives UTF-8, so the runner compares only names it spelled.
+namespace fs = std::filesystem;
+
+// A file or a folder, as the runner compares it.
+struct Entry {
+  std::string bytes;     // a file's; empty for a folder
+  DWORD attributes = 0;  // folder, read-only, hidden and system
+  bool operator==(const Entry& other) const {
+    return bytes == other.bytes && attributes == other.attributes;
+  }
+};
+
+// Entries by path.
+using Tree = std::map<std::string, Entry>;
+
+// What a case file says.
+struct CaseFile {
+  std::string name;                            // the case file's name, without ".case"
+  std::string file;                            // the case file, as messages name it
+  std::string work;                            // the work folder the launcher runs in
+  std::string launcher;                        // the launcher it runs
+  std::string command;                         // the command line after the program's name
+  int line = 0;                                // the line being read
+  std::string when;                            // the run going on, for messages: ", run 1"
+  std::string* text = nullptr;                 // where that line goes, in a file's text
+  std::map<std::string, int> lines;            // the line that names each path (a "+++" first)
+  std::map<std::string, std::string> before;   // files, and folders ending in "\", and their bytes
+  std::map<std::string, std::string> after;    // the files that change, and their new bytes
+  std::map<std::string, std::string> givenBy;  // the data file that gives one, or "" for lines
+  std::set<std::string> gone;                  // the files that the run removes
+  std::set<std::string> rootFolders;           // folders at a drive's root that the case names
+  std::vector<std::function<void()>> setUp;    // once its files are written
+  std::vector<std::function<void()>> beforeRun, afterRun;  // before the launchers start, after
+  std::vector<std::function<void(const std::string& path, int seen)>> onAppearance;  // "when"
+  int saves = 0;      // "===" blocks read so far
+  int launchers = 1;  // started at the same moment
+  std::string skip;   // why the case cannot run here
+};
+
+// A directive of the case language: what it does with the rest of its line, and
+// whether it starts the text of a file, ending the text before it.
+struct Directive {
+  void (*read)(CaseFile& c, const std::string& rest);
+  bool startsText = false;
+};
+
+// Every directive, by its first word.
+extern const std::map<std::string, Directive> kDirectives;
+
+// The folder of the case files, below the project: tests/cases, or CASES when set.
+std::string CaseFolder();
+
+// Reads the case file `name`, setting the variables it sets.
+CaseFile ReadCase(const std::string& name);
+
+// An empty folder `folder`, emptied if it was there.
+std::string NewFolder(const fs::path& folder);
+
+// Writes `text` to `path`, making the folders on the way ("...\" makes only folders).
+void WriteText(const fs::path& path, const std::string& text);
+
+std::string ReadText(const fs::path& path);
+
+// Makes `link` a symbolic link to the Unix path `target`.
+void MakeSymbolicLink(const fs::path& link, const std::string& target);
+
+// The Linux spelling of the Windows path `path`, as Wine maps it.
+std::string LinuxPath(const std::string& path);
+
+Entry EntryAt(const fs::path& path);
+
+// Every entry below `folder`, or only in it when `deep` is false.
+Tree Below(const std::string& folder, bool deep = true);
+
+// Every entry below the work folder and the folders at a drive's root that the case names.
+Tree Snapshot(const CaseFile& c);
+
+// The case file's line that names `path` (in the runner's spelling or the case's), else 1.
+int LineOf(const CaseFile& c, const std::string& path);
+
+// `path` as messages give it: below the work folder, or whole.
+std::string NameOf(const CaseFile& c, const std::string& path);
+
+// Records a failure at a line of the case file, "FILE:LINE:", where an editor jumps to.
+#define FAIL_AT(c, line) \
+  GTEST_MESSAGE_AT_((c).file.c_str(), line, "", testing::TestPartResult::kNonFatalFailure)
+
+// Reports each entry that differs from what `want` holds, once: at the case
+// file's line that names it, with a diff, or in one line where `earlier`, which
+// keeps what was reported, holds it the same. Gives the paths that differ.
+std::set<std::string> Report(const CaseFile& c, const Tree& want, const Tree& got,
+                             const std::string& when, Tree& earlier);
+
+// Writes what the launcher wrote of the paths `differing` into the case file
+// (after a file's "+++" line, or at its end) or the data file.
+void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& differing);

@@ -1,0 +1,176 @@
+// What is below a folder after a run, and what differs from what the case
+// expects: reported at the case file's line with GoogleTest's own unified diff,
+// and taken over into the case on request.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "case.h"
+
+Entry EntryAt(const fs::path& path) {
+  constexpr DWORD kCompared = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;  // a link whose target is gone
+  bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+  return {folder ? "" : ReadText(path), attributes & kCompared};
+}
+
+Tree Below(const std::string& folder, bool deep) {
+  Tree tree;
+  if (deep)
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+      tree[entry.path().string()] = EntryAt(entry.path());
+  else
+    for (const auto& entry : fs::directory_iterator(folder))
+      tree[entry.path().string()] = EntryAt(entry.path());
+  return tree;
+}
+
+Tree Snapshot(const CaseFile& c) {
+  Tree tree = Below(c.work);
+  for (const auto& folder : c.rootFolders)  // a file there is seen in the root's own listing
+    if (fs::is_directory(folder)) tree.merge(Below(folder));
+  return tree;
+}
+
+std::string LinuxPath(const std::string& path) {
+  using Convert = char*(CDECL*)(const wchar_t*);
+  auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  std::wstring wide(path.size() + 1, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], wide.size());
+  char* converted = convert ? convert(wide.c_str()) : nullptr;
+  std::string spelled = converted ? converted : "";
+  HeapFree(GetProcessHeap(), 0, converted);
+  return spelled;
+}
+
+int LineOf(const CaseFile& c, const std::string& path) {
+  auto named = c.lines.find(fs::path(path).string());
+  return named == c.lines.end() ? 1 : named->second;
+}
+
+std::string NameOf(const CaseFile& c, const std::string& path) {
+  return path.rfind(c.work + "\\", 0) == 0 ? path.substr(c.work.size() + 1) : path;
+}
+
+// A text's lines as the diff shows them: bytes outside printable ASCII as \xNN,
+// and each line's end spelled out unless it is CR LF.
+static std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < text.size(); start = end) {
+    end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    std::string line = text.substr(start, end - start), shown;
+    bool windows = line.size() > 1 && line.compare(line.size() - 2, 2, "\r\n") == 0;
+    if (windows) line.resize(line.size() - 2);
+    for (unsigned char byte : line) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped,
+                    byte == '\r'   ? "\\r"
+                    : byte == '\n' ? "\\n"
+                                   : "\\x%02x",
+                    byte);
+      shown += byte == '\t' || (byte >= ' ' && byte < 0x7f) ? std::string(1, byte) : escaped;
+    }
+    lines.push_back(shown + (windows || line.back() == '\n' ? "" : " (no line end)"));
+  }
+  return lines;
+}
+
+// A unified diff of the two texts, its sides labelled, cut after kMostLines.
+static std::string Diff(const std::string& expected, const std::string& written) {
+  constexpr size_t kContext = 3, kMostLines = 40;
+  std::istringstream diff(testing::internal::edit_distance::CreateUnifiedDiff(
+      Lines(expected), Lines(written), kContext));
+  std::string shown = "--- expected\n+++ written by the launcher";
+  size_t lines = 0, left = 0;
+  for (std::string line; std::getline(diff, line); ++lines)
+    if (lines < kMostLines)
+      shown += "\n" + line;
+    else
+      left += line[0] == '-' || line[0] == '+';
+  if (left) shown += "\n(cut here: " + std::to_string(left) + " more changed lines)";
+  return shown;
+}
+
+// An entry's attributes as letters: F(older), R(ead-only), H(idden), S(ystem).
+static std::string Letters(DWORD attributes) {
+  const DWORD kinds[] = {FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN,
+                         FILE_ATTRIBUTE_SYSTEM};
+  std::string letters;
+  for (int kind = 0; kind < 4; ++kind)
+    if (attributes & kinds[kind]) letters += "FRHS"[kind];
+  return letters.empty() ? "none" : letters;
+}
+
+std::set<std::string> Report(const CaseFile& c, const Tree& want, const Tree& got,
+                             const std::string& when, Tree& earlier) {
+  std::set<std::string> paths, differing;
+  for (const auto* tree : {&want, &got})
+    for (const auto& [path, entry] : *tree) paths.insert(path);
+  for (const auto& path : paths) {
+    auto expected = want.find(path), written = got.find(path);
+    Entry was = expected == want.end() ? Entry() : expected->second;
+    Entry is = written == got.end() ? Entry() : written->second;
+    if (expected != want.end() && written != got.end() && was == is) continue;
+    differing.insert(path);
+    std::string what = expected == want.end() ? " is new"
+                       : written == got.end() ? " is missing"
+                                              : " differs";
+    std::string message = NameOf(c, path) + what + when;
+    if (earlier.count(path) && earlier[path] == is) {
+      message += ", as before";
+    } else {
+      message += ":";
+      if (was.bytes != is.bytes) message += "\n" + Diff(was.bytes, is.bytes);
+      if (was.attributes != is.attributes)
+        message +=
+            "\nattributes " + Letters(is.attributes) + ", expected " + Letters(was.attributes);
+    }
+    FAIL_AT(c, LineOf(c, path)) << message;
+    earlier[path] = is;
+  }
+  return differing;
+}
+
+// Takes over what a "+++" line gives: into its data file as it stands, or, as
+// lines of the case file, in the place of the lines after it, up to the next
+// file's text; anything else the case does not expect is left to its author.
+void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& differing) {
+  const fs::path caseFile = fs::path(SOURCE_DIR) / c.file;
+  std::vector<std::string> lines;
+  std::ifstream in(caseFile, std::ios::binary);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  in.close();
+  for (auto path = differing.rbegin(); path != differing.rend(); ++path) {  // from the end up
+    auto given = c.givenBy.find(*path);
+    auto written = got.find(*path);
+    std::string bytes = written == got.end() ? "" : written->second.bytes, name = NameOf(c, *path);
+    for (size_t at; (at = bytes.find(c.work)) != std::string::npos;)
+      bytes.replace(at, c.work.size(), "%WORK%");
+    bool asLines = bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0;
+    for (size_t at = 0; asLines && (at = bytes.find('\n', at)) != std::string::npos; ++at)
+      asLines = bytes[at - 1] == '\r';
+    if (given == c.givenBy.end() || written == got.end() || (given->second.empty() && !asLines)) {
+      std::cout << "not taken over: " << name << " (take it over by hand)\n";
+    } else if (!given->second.empty()) {
+      WriteText(fs::path(SOURCE_DIR) / given->second, written->second.bytes);
+      std::cout << "taken over: " << name << " into " << given->second << "\n";
+    } else {
+      auto marker = lines.begin() + LineOf(c, *path), end = marker;
+      while (end != lines.end() && !(kDirectives.count(end->substr(0, end->find(' '))) &&
+                                     kDirectives.at(end->substr(0, end->find(' '))).startsText))
+        ++end;
+      std::vector<std::string> text;
+      for (size_t start = 0, stop; start < bytes.size(); start = stop + 2)
+        text.push_back(bytes.substr(start, (stop = bytes.find("\r\n", start)) - start));
+      lines.insert(lines.erase(marker, end), text.begin(), text.end());
+      std::cout << "taken over: " << name << " into " << c.file << ":" << LineOf(c, *path) << "\n";
+    }
+  }
+  std::ofstream out(caseFile, std::ios::binary);
+  for (const auto& line : lines) out << line << "\n";
+}
