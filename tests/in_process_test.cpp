@@ -63,7 +63,7 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
 
   HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread holder([taken] {
-    void* turn = TakeTurn(kTurnName, 0);
+    void* turn = TakeTurn(kTurnName, INFINITE);  // once other cases' launchers are done
     SetEvent(taken);
     Sleep(kHeldMs);
     GiveBackTurn(turn);

@@ -22,6 +22,8 @@ for line in "$case:$at: Failure" '--- expected' '+++ written by the launcher' '-
   "$file differs, run 2, as before"; do
   echo "$out" | grep -qxF -- "$line" || fail "no line reads: $line"
 done
+echo "$out" | grep -q '^What the launcher wrote is kept in [A-Z]:\\.*\\wrong_on_purpose$' ||
+  fail "no line says where, in Windows spelling, what the launcher wrote is kept"
 kept=$(echo "$out" | sed -n 's/^  (on Linux \(.*\))$/\1/p')
 tr -d '\r' <"$kept/AppData/Roaming/Lockheed Martin/Prepar3D v2/Prepar3D.cfg" | grep -qx 'HDR=0' ||
   fail "what the launcher wrote is not kept at $kept"

@@ -1,8 +1,9 @@
 // The case runner. It reads a case file of tests/cases (the README tells their
 // form), sets up the case's work folder, starts the launcher there twice, and
 // compares what is there afterwards with what the case expects.
-//   case_language.cpp  reading a case: one function per directive
-//   run_case.cpp       setting a case up, starting the launchers, the test itself
+//   case_language.cpp  the directives: one function each, in one table
+//   meanwhile.cpp      the directives that act while the launchers run
+//   run_case.cpp       reading a case, setting it up, starting the launchers, the test
 //   compare.cpp        what is below a folder, the differences, taking them over
 #pragma once
 
@@ -64,6 +65,18 @@ struct Directive {
 
 // Every directive, by its first word.
 extern const std::map<std::string, Directive> kDirectives;
+
+// A path of the case: below the work folder; at the root of its drive when it
+// starts with "\"; as it stands when it names a drive ("V:\..."). The line
+// that names it first is kept, for messages.
+std::string Place(CaseFile& c, const std::string& path);
+
+// The directives of meanwhile.cpp: hold, turn, when, scan and ===.
+void Hold(CaseFile& c, const std::string& rest);
+void Turn(CaseFile& c, const std::string& rest);
+void When(CaseFile& c, const std::string& rest);
+void Scan(CaseFile& c, const std::string& rest);
+void Save(CaseFile& c, const std::string& rest);
 
 // The folder of the case files, below the project: tests/cases, or CASES when set.
 std::string CaseFolder();

@@ -1,25 +1,17 @@
 // The case language. Each directive is one function in the table at the end:
 // it reads the rest of its line and does all that the directive asks for, at
-// once, once the case's files are written (setUp), or around each run.
+// once, or once the case's files are written (setUp). Those that act while the
+// launchers run are in meanwhile.cpp.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <fstream>
-#include <memory>
-#include <sstream>
-#include <thread>
 
 #include "case.h"
-#include "launcher.h"
-
-// clang-format off
-#include <sddl.h>  // after windows.h, which case.h brings
-// clang-format on
 
 // A path of the case: below the work folder; at the root of its drive when it
 // starts with "\"; as it stands when it names a drive ("V:\..."). The line
 // that names it first is kept, for messages.
-static std::string Place(CaseFile& c, const std::string& path) {
+std::string Place(CaseFile& c, const std::string& path) {
   bool rooted = path[0] == '\\', whole = path.size() > 2 && path[1] == ':';
   std::string place = whole ? path : rooted ? c.work.substr(0, 2) + path : c.work + "\\" + path;
   if (rooted || whole) c.rootFolders.insert(place.substr(0, place.find('\\', 3)));
@@ -114,68 +106,8 @@ static void Hardlink(CaseFile& c, const std::string& rest) {
   });
 }
 
-// hold PATH [sharing WORD...]: keeps the file open for reading while the
-// launchers run, sharing nothing, or what the words name: read, write, delete.
-static void Hold(CaseFile& c, const std::string& rest) {
-  static const std::map<std::string, DWORD> kSharing = {
-      {"read", FILE_SHARE_READ}, {"write", FILE_SHARE_WRITE}, {"delete", FILE_SHARE_DELETE}};
-  size_t sharing = rest.find(" sharing ");
-  std::string path = Place(c, rest.substr(0, sharing));
-  DWORD shared = 0;
-  std::istringstream words(sharing == std::string::npos ? "" : rest.substr(sharing + 9));
-  for (std::string word; words >> word;) shared |= kSharing.at(word);
-  auto file = std::make_shared<HANDLE>();
-  c.beforeRun.push_back([=] {
-    *file = CreateFileA(path.c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0, nullptr);
-  });
-  c.afterRun.push_back([=] { CloseHandle(*file); });
-}
-
 // launchers N: starts N launchers at the same moment, for each run.
 static void Launchers(CaseFile& c, const std::string& rest) { c.launchers = std::stoi(rest); }
-
-// The time the runner holds the turn for "turn held": a launcher that did not
-// wait for it would have corrected, registered and started by then.
-constexpr DWORD kTurnHeldMs = 2000;
-
-// turn held [ACCESS LIST]: the runner holds the launchers' turn, made with that
-// access list (in SDDL) if one is given, while they start; after kTurnHeldMs it
-// checks that nothing was written, and gives it back. turn abandoned: a thread
-// takes the turn and ends without giving it back, as a launcher that died would.
-static void Turn(CaseFile& c, const std::string& rest) {
-  auto holder = std::make_shared<std::thread>();
-  if (rest == "abandoned") {
-    auto turn = std::make_shared<HANDLE>();
-    c.beforeRun.push_back([=] {
-      *turn = CreateMutexA(nullptr, FALSE, kTurnName);
-      std::thread([=] { WaitForSingleObject(*turn, INFINITE); }).join();
-    });
-    c.afterRun.push_back([=] { CloseHandle(*turn); });
-    return;
-  }
-  std::string accessList = rest.substr(std::min(rest.size(), sizeof "held"));
-  c.beforeRun.push_back([=, &c] {
-    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    *holder = std::thread([=, &c] {  // a mutex is given back by the thread that took it
-      SECURITY_ATTRIBUTES made = {sizeof made, nullptr, FALSE};
-      ConvertStringSecurityDescriptorToSecurityDescriptorA(accessList.c_str(), SDDL_REVISION_1,
-                                                           &made.lpSecurityDescriptor, nullptr);
-      HANDLE turn = CreateMutexExA(accessList.empty() ? nullptr : &made, kTurnName,
-                                   CREATE_MUTEX_INITIAL_OWNER, SYNCHRONIZE | MUTEX_MODIFY_STATE);
-      EXPECT_NE(GetLastError(), ERROR_ALREADY_EXISTS) << "the turn was there already";
-      LocalFree(made.lpSecurityDescriptor);
-      Tree before = Snapshot(c), reported;
-      SetEvent(taken);
-      Sleep(kTurnHeldMs);
-      Report(c, before, Snapshot(c), c.when + " while the runner held the turn", reported);
-      ReleaseMutex(turn);
-      CloseHandle(turn);
-    });
-    WaitForSingleObject(taken, INFINITE);
-    CloseHandle(taken);
-  });
-  c.afterRun.push_back([=] { holder->join(); });
-}
 
 // free BYTES: puts the work folder on the small disk and, once the case is set
 // up, fills the disk until BYTES are free. It comes before any use of %WORK%.
@@ -186,56 +118,12 @@ static void Free(CaseFile& c, const std::string& rest) {
     return;
   }
   SetEnvironmentVariableA("WORK", (c.work = NewFolder(SMALL_DISK + c.name)).c_str());
+  c.rootFolders.insert(SMALL_DISK "filler");  // removed after the case, so that others find room
   c.setUp.push_back([leave] {
     std::string filler = SMALL_DISK "filler";
     DeleteFileA(filler.c_str());
     WriteText(filler, std::string(SmallDiskFree() - leave, '\0'));
     ASSERT_EQ(SmallDiskFree(), leave) << "bytes free after filling";
-  });
-}
-
-// when PATH appears: while the launchers run, the runner watches for PATH, and
-// each time it appears does what the "scan" and "===" lines after this ask for.
-static void When(CaseFile& c, const std::string& rest) {
-  auto done = std::make_shared<std::atomic<bool>>();
-  auto watcher = std::make_shared<std::thread>();
-  std::string path = Place(c, rest.substr(0, rest.rfind(" appears")));
-  auto there = [path] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
-  c.beforeRun.push_back([=, &c] {
-    *done = false;
-    *watcher = std::thread([=, &c] {
-      for (int seen = 0; !*done; Sleep(0)) {
-        if (!there()) continue;
-        for (const auto& act : c.onAppearance) act(path, seen);
-        for (++seen; !*done && there();) Sleep(0);
-      }
-    });
-  });
-  c.afterRun.push_back([=] { *done = true, watcher->join(); });
-}
-
-// scan MS: the runner opens the file as a virus scanner does (reading, sharing
-// reading and writing, not deleting) as soon as it appears, and holds it MS ms.
-static void Scan(CaseFile& c, const std::string& rest) {
-  DWORD heldMs = std::stoul(rest);
-  c.onAppearance.push_back([heldMs](const std::string& path, int) {
-    HANDLE file;  // the launcher may hold the new file a moment longer
-    while ((file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr)) == INVALID_HANDLE_VALUE &&
-           GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-      Sleep(0);
-    Sleep(heldMs);
-    CloseHandle(file);
-  });
-}
-
-// === PATH: the lines below are what another program saves into PATH when the
-// file appears; for a second "===" block, when it appears the second time.
-static void Save(CaseFile& c, const std::string& rest) {
-  auto save = std::make_shared<std::pair<std::string, std::string>>(Place(c, rest), "");
-  c.text = &save->second;
-  c.onAppearance.push_back([save, nth = c.saves++](const std::string&, int seen) {
-    if (seen == nth) WriteText(save->first, save->second);
   });
 }
 
@@ -258,45 +146,3 @@ const std::map<std::string, Directive> kDirectives = {
     {"when", {When}},
     {"scan", {Scan}},
 };
-
-// `text` with each %NAME% of a set variable replaced by its value.
-static std::string Expand(const std::string& text) {
-  constexpr DWORD kLongestExpansion = 32768;  // what ExpandEnvironmentStrings can give
-  static char space[kLongestExpansion];
-  return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
-}
-
-std::string CaseFolder() {
-  const char* folder = std::getenv("CASES");
-  return folder ? folder : "tests/cases";
-}
-
-CaseFile ReadCase(const std::string& name) {
-  CaseFile c;
-  c.name = name;
-  c.file = CaseFolder() + "/" + name + ".case";
-  c.work = NewFolder(fs::temp_directory_path() / "vyra" / name);
-  for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
-    SetEnvironmentVariableA(variable, nullptr);
-  SetEnvironmentVariableA("WORK", c.work.c_str());
-  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
-  SetEnvironmentVariableA("BIN", BIN_DIR);
-  if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
-    SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
-  std::ifstream file(fs::path(SOURCE_DIR) / c.file);
-  for (std::string line; std::getline(file, line);) {
-    ++c.line;
-    line = Expand(line);  // once per line, directive or file text
-    std::string word = line.substr(0, line.find(' '));
-    auto directive = kDirectives.find(word);
-    if (directive != kDirectives.end() && (directive->second.startsText || !c.text))
-      directive->second.read(c, line.substr(std::min(line.size(), word.size() + 1)));
-    else if (c.text)
-      *c.text += line + "\r\n";
-    else if (!line.empty() && line[0] != '#')
-      FAIL_AT(c, c.line) << "not understood: " << line;
-  }
-  std::string copy = c.work + "\\VyraLauncher.exe";  // a case may run a copy of its own
-  c.launcher = c.before.count(copy) ? copy : Expand("%LAUNCHER%");
-  return c;
-}

@@ -56,6 +56,48 @@ std::string ReadText(const fs::path& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
+// `text` with each %NAME% of a set variable replaced by its value.
+static std::string Expand(const std::string& text) {
+  constexpr DWORD kLongestExpansion = 32768;  // what ExpandEnvironmentStrings can give
+  static char space[kLongestExpansion];
+  return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
+}
+
+std::string CaseFolder() {
+  const char* folder = std::getenv("CASES");
+  return folder ? folder : "tests/cases";
+}
+
+CaseFile ReadCase(const std::string& name) {
+  CaseFile c;
+  c.name = name;
+  c.file = CaseFolder() + "/" + name + ".case";
+  c.work = NewFolder(fs::temp_directory_path() / "vyra" / name);
+  for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
+    SetEnvironmentVariableA(variable, nullptr);
+  SetEnvironmentVariableA("WORK", c.work.c_str());
+  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
+  SetEnvironmentVariableA("BIN", BIN_DIR);
+  if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
+    SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
+  std::ifstream file(fs::path(SOURCE_DIR) / c.file);
+  for (std::string line; std::getline(file, line);) {
+    ++c.line;
+    line = Expand(line);  // once per line, directive or file text
+    std::string word = line.substr(0, line.find(' '));
+    auto directive = kDirectives.find(word);
+    if (directive != kDirectives.end() && (directive->second.startsText || !c.text))
+      directive->second.read(c, line.substr(std::min(line.size(), word.size() + 1)));
+    else if (c.text)
+      *c.text += line + "\r\n";
+    else if (!line.empty() && line[0] != '#')
+      FAIL_AT(c, c.line) << "not understood: " << line;
+  }
+  std::string copy = c.work + "\\VyraLauncher.exe";  // a case may run a copy of its own
+  c.launcher = c.before.count(copy) ? copy : Expand("%LAUNCHER%");
+  return c;
+}
+
 // Sets the case up in its work folder, as it was before the run.
 static void SetUpFiles(const CaseFile& c) {
   SetCurrentDirectoryA(BIN_DIR);  // not in the work folder, which is made anew
