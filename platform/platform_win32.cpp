@@ -185,6 +185,7 @@ void RemoveFile(const std::string& path) {
 // turn. The name is in the session's own namespace, and no other right is given.
 constexpr DWORD kWaiterRights = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 constexpr char kWaiterAccessList[] = "D:(A;;0x00100001;;;WD)";
+static_assert(kWaiterRights == 0x00100001, "the access list grants the waiter's rights");
 constexpr DWORD kTryTurnEveryMs = 50;
 
 static HANDLE OpenOrMakeTurn(const char* name) {

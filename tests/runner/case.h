@@ -122,6 +122,6 @@ std::string NameOf(const CaseFile& c, const std::string& path);
 std::set<std::string> Report(const CaseFile& c, const Tree& want, const Tree& got,
                              const std::string& when, Tree& earlier);
 
-// Writes what the launcher wrote of the paths `differing` into the case file
-// (after a file's "+++" line, or at its end) or the data file.
+// Writes what the launcher wrote of the paths `differing` into the case: after
+// a file's "+++" line, or into the data file that line names.
 void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& differing);

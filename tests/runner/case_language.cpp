@@ -4,8 +4,6 @@
 // launchers run are in meanwhile.cpp.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "case.h"
 
 // A path of the case: below the work folder; at the root of its drive when it

@@ -3,6 +3,7 @@
 // and taken over into the case on request.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -145,7 +146,15 @@ void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& dif
   std::ifstream in(caseFile, std::ios::binary);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   in.close();
-  for (auto path = differing.rbegin(); path != differing.rend(); ++path) {  // from the end up
+  auto startsText = [](const std::string& line) {
+    auto directive = kDirectives.find(line.substr(0, line.find(' ')));
+    return directive != kDirectives.end() && directive->second.startsText;
+  };
+  std::vector<std::string> paths(differing.begin(), differing.end());
+  std::sort(paths.begin(),
+            paths.end(),  // from the last "+++" line up, so that lines above stay put
+            [&c](const auto& a, const auto& b) { return LineOf(c, a) > LineOf(c, b); });
+  for (auto path = paths.begin(); path != paths.end(); ++path) {
     auto given = c.givenBy.find(*path);
     auto written = got.find(*path);
     std::string bytes = written == got.end() ? "" : written->second.bytes, name = NameOf(c, *path);
@@ -153,7 +162,7 @@ void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& dif
       bytes.replace(at, c.work.size(), "%WORK%");
     bool asLines = bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0;
     for (size_t at = 0; asLines && (at = bytes.find('\n', at)) != std::string::npos; ++at)
-      asLines = bytes[at - 1] == '\r';
+      asLines = at > 0 && bytes[at - 1] == '\r';
     if (given == c.givenBy.end() || written == got.end() || (given->second.empty() && !asLines)) {
       std::cout << "not taken over: " << name << " (take it over by hand)\n";
     } else if (!given->second.empty()) {
@@ -161,9 +170,7 @@ void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& dif
       std::cout << "taken over: " << name << " into " << given->second << "\n";
     } else {
       auto marker = lines.begin() + LineOf(c, *path), end = marker;
-      while (end != lines.end() && !(kDirectives.count(end->substr(0, end->find(' '))) &&
-                                     kDirectives.at(end->substr(0, end->find(' '))).startsText))
-        ++end;
+      while (end != lines.end() && !startsText(*end)) ++end;
       std::vector<std::string> text;
       for (size_t start = 0, stop; start < bytes.size(); start = stop + 2)
         text.push_back(bytes.substr(start, (stop = bytes.find("\r\n", start)) - start));
