@@ -16,12 +16,18 @@ int RunLauncher(const wchar_t* commandLine, unsigned turnWaitMs) {
   if (void* turn = TakeTurn(kTurnName, turnWaitMs)) {
     CheckSimulatorSettings();  // what it advises is not shown: the launcher is silent
 
-    // Without a simulator folder there is no dll.xml to register the module in.
+    // Without a simulator folder there is no dll.xml to register the module in. The
+    // script's console opens minimized, in the taskbar: nothing flashes in front of
+    // the pilot, and a question the script asks can still be answered there.
     const std::string folder = FindSimulatorFolder();
-    if (!folder.empty()) RunCommand(BuildRegistrationCommand(folder + "\\dll.xml"));
+    if (!folder.empty())
+      RunCommand(BuildRegistrationCommand(folder + "\\dll.xml"),
+                 ConsoleWindow::kMinimizedWithoutFocus);
     GiveBackTurn(turn);
   }
 
-  if (!TextEquals(commandLine, L"config")) RunCommand("Prepar3D.exe");
+  // The launcher waits for the simulator, so that a tool watching the launcher
+  // (a shortcut manager, a VR or streaming tool) sees how long the flight lasts.
+  if (!TextEquals(commandLine, L"config")) RunCommand("Prepar3D.exe", ConsoleWindow::kAsUsual);
   return 0;
 }

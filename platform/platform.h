@@ -34,9 +34,10 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
 
-// A file operation that another program's open refuses (for sharing or access) is
-// tried again with growing pauses, about 1.4 s in all, and fails only then: the
-// profile write, the replacing rename and the removal below.
+// A file operation that another program's open refuses is tried again with growing
+// pauses, about 1.4 s in all, and fails only then: the profile write and the check
+// that a file could be written, when refused for sharing; the replacing rename and
+// the removal below, when refused for sharing or access.
 
 // The path of the file that `path` finally names, symbolic links followed, in the
 // usual spelling (C:\..., \\server\share\...); empty when it cannot be opened.
@@ -68,8 +69,9 @@ bool CopyToNew(const std::string& from, const std::string& to);
 bool FlushToDisk(const std::string& path);
 
 // Puts the file `replacement` in the place of the file `path` in one step, if `path`
-// still has the stamp `stamp`, is not read-only, and could be opened for writing;
-// false, with both as they were, when it does not or the rename fails.
+// still has the stamp `stamp`, is not read-only, and could be opened for writing
+// (tried again while that is refused for sharing); false, with both as they were,
+// when it does not or the rename fails.
 bool ReplaceFileWith(const std::string& path, const std::string& replacement,
                      const FileStamp& stamp);
 
@@ -94,5 +96,13 @@ bool IsCompositionEnabled();
 // Case-sensitive comparison of two whole UTF-16 texts.
 bool TextEquals(const wchar_t* a, const wchar_t* b);
 
-// Runs `command` through the command processor and returns when it returns.
-void RunCommand(const std::string& command);
+// How the console window of a program that RunCommand starts opens, where the
+// program has one (a console program does; a graphical one, the simulator, does not).
+enum class ConsoleWindow { kAsUsual, kMinimizedWithoutFocus };
+
+// Starts the program that `command` names, handing it `command` exactly as its
+// command line (no command processor takes part), in the current folder and
+// environment and inheriting no handle, and returns once it has exited; at once
+// when it cannot be started. Windows looks for the program in the launcher's own
+// folder, the current folder, the system folders, then the search path.
+void RunCommand(const std::string& command, ConsoleWindow console);

@@ -1,11 +1,9 @@
-// The platform operations bound to the Windows API and the C runtime.
+// The platform operations bound to the Windows API.
 // clang-format off
 #include <windows.h>  // first: the headers below build on it
 #include <sddl.h>
 #include <shlwapi.h>
 // clang-format on
-
-#include <cstdlib>
 
 #include "platform.h"
 
@@ -162,8 +160,9 @@ bool ReplaceFileWith(const std::string& path, const std::string& replacement,
                      const FileStamp& stamp) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  HANDLE writable = OpenShared(path, GENERIC_WRITE);
-  if (writable == INVALID_HANDLE_VALUE) return false;
+  HANDLE writable;  // a backup or sync client may read it a moment without sharing writing
+  for (int retries = 0; (writable = OpenShared(path, GENERIC_WRITE)) == INVALID_HANDLE_VALUE;)
+    if (!MayTryAgain(retries, false)) return false;
   CloseHandle(writable);
   for (int retries = 0; StampOf(path) == stamp;) {
     if (MoveFileExA(replacement.c_str(), path.c_str(),
@@ -247,4 +246,23 @@ bool IsCompositionEnabled() {
 
 bool TextEquals(const wchar_t* a, const wchar_t* b) { return StrCmpW(a, b) == 0; }
 
-void RunCommand(const std::string& command) { std::system(command.c_str()); }
+// Started directly, not through cmd.exe: a graphical program of our own has no
+// console, so Windows would open one for cmd.exe that stays as long as the simulator
+// runs, and cmd.exe would expand %NAME% pairs in the folder path, refuse a current
+// folder on a network share, and run the AutoRun command of the registry first.
+void RunCommand(const std::string& command, ConsoleWindow console) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  if (console == ConsoleWindow::kMinimizedWithoutFocus) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINNOACTIVE;
+  }
+  std::string commandLine = command;  // CreateProcessA may write into it
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return;
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hProcess);
+}

@@ -56,7 +56,6 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
 TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
   constexpr unsigned kBoundMs = 200, kHeldMs = 2000;
   std::string work = SettingsFolder("turn-bound", "[GRAPHICS]\r\nHDR=1\r\n");
-  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
   SetCurrentDirectoryA(work.c_str());
   Tree want = Below(work);
   want[work + "\\Prepar3D.log"] = {"[Prepar3D.exe]\r\n"};  // started once the turn was free
@@ -81,24 +80,6 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
   EXPECT_EQ(RunLauncher(L"", kBoundMs), 0);
   holder.join();
   EXPECT_EQ(Below(work), want);
-  SetEnvironmentVariableA("APPDATA", nullptr);
-}
-
-// A settings file that a program holds open for reading, sharing reading and
-// deleting but not writing, refuses writing: it is left as it is, at once,
-// without the pauses that a rename refused for sharing would be tried again after.
-TEST(InProcess, LeavesAFileThatRefusesWritingAtOnce) {
-  constexpr DWORD kAtOnceMs = 1000;  // the pauses come to about 1.4 s
-  std::string file = SettingsFolder("refuses-writing", "[GRAPHICS]\r\nHDR=1\r\n") +
-                     "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg";
-  Tree want = Below(fs::path(file).parent_path().string());
-  HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  DWORD start = GetTickCount();
-  CheckSimulatorSettings();
-  EXPECT_LT(GetTickCount() - start, kAtOnceMs);
-  CloseHandle(held);
-  EXPECT_EQ(Below(fs::path(file).parent_path().string()), want);
   SetEnvironmentVariableA("APPDATA", nullptr);
 }
 

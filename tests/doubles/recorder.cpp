@@ -1,17 +1,24 @@
 // Stands in for cscript.exe or Prepar3D.exe: appends one line to RECORD_FILE
 // in the current folder, the command and each argument as the C runtime split
 // them, in brackets. The line is written in one append, whole, however many
-// doubles run at once.
+// doubles run at once. It adds "[through cmd.exe]" when the command processor
+// started it, rather than the launcher itself.
 //
-// The script says so ("[outside the turn]") when it runs while its launcher
-// does not hold the launchers' turn. The simulator, when REGISTRATIONS_AWAITED
-// is set to a number N, runs until cscript.log holds N registrations, at most
-// kSimulatorRunsMs, and then adds how many it saw: a launcher started beside
-// this one registers while this simulator runs only once the turn is given back.
+// The script (SCRIPT) also says so when it runs while its launcher does not hold
+// the launchers' turn ("[outside the turn]"), and when its console was not asked
+// to open minimized without the focus. The simulator, with SIMULATOR_RUNS_MS set,
+// runs that long before it writes its line. With REGISTRATIONS_AWAITED set to a
+// number N, it runs until cscript.log holds N registrations, at most
+// kSimulatorRunsMs, and then adds how many it saw: a launcher started beside this
+// one registers while this simulator runs only once the turn is given back.
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>  // after windows.h, which it builds on
+// clang-format on
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "launcher.h"
@@ -26,13 +33,37 @@ static int Registrations() {
   return lines;
 }
 
+// The image name of the process that started this one.
+static std::string ParentName() {
+  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  std::map<DWORD, std::string> names;
+  DWORD parent = 0;
+  PROCESSENTRY32 process{};
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32First(processes, &process); more;
+       more = Process32Next(processes, &process)) {
+    names[process.th32ProcessID] = process.szExeFile;
+    if (process.th32ProcessID == GetCurrentProcessId()) parent = process.th32ParentProcessID;
+  }
+  CloseHandle(processes);
+  return names[parent];
+}
+
+static bool ConsoleMinimizedWithoutFocus() {
+  STARTUPINFOA startup;
+  GetStartupInfoA(&startup);
+  return (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE;
+}
+
 int main(int argc, char** argv) {
   HANDLE turn = CreateMutexExA(nullptr, kTurnName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
   DWORD waited = WaitForSingleObject(turn, 0);
   bool outsideTurn = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   if (outsideTurn) ReleaseMutex(turn);
 
-  const char* awaited = INSIDE_TURN ? nullptr : std::getenv("REGISTRATIONS_AWAITED");
+  const char* runsMs = SCRIPT ? nullptr : std::getenv("SIMULATOR_RUNS_MS");
+  if (runsMs) Sleep(std::atoi(runsMs));
+  const char* awaited = SCRIPT ? nullptr : std::getenv("REGISTRATIONS_AWAITED");
   int seen = Registrations();
   for (DWORD ran = 0; awaited && seen < std::atoi(awaited) && ran < kSimulatorRunsMs;
        ran += kLookEveryMs, seen = Registrations())
@@ -40,7 +71,9 @@ int main(int argc, char** argv) {
 
   std::string line;
   for (int i = 0; i < argc; ++i) line += std::string("[") + argv[i] + "]";
-  if (INSIDE_TURN && outsideTurn) line += "[outside the turn]";
+  if (lstrcmpiA(ParentName().c_str(), "cmd.exe") == 0) line += "[through cmd.exe]";
+  if (SCRIPT && outsideTurn) line += "[outside the turn]";
+  if (SCRIPT && !ConsoleMinimizedWithoutFocus()) line += "[console not minimized without focus]";
   if (awaited) line += "[" + std::to_string(seen) + " registrations]";
   line += "\r\n";
   HANDLE record = CreateFileA(RECORD_FILE, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -71,11 +71,10 @@ extern const std::map<std::string, Directive> kDirectives;
 // that names it first is kept, for messages.
 std::string Place(CaseFile& c, const std::string& path);
 
-// The directives of meanwhile.cpp: hold, turn, when, scan and ===.
+// The directives of meanwhile.cpp: hold, turn, when and ===.
 void Hold(CaseFile& c, const std::string& rest);
 void Turn(CaseFile& c, const std::string& rest);
 void When(CaseFile& c, const std::string& rest);
-void Scan(CaseFile& c, const std::string& rest);
 void Save(CaseFile& c, const std::string& rest);
 
 // The folder of the case files, below the project: tests/cases, or CASES when set.

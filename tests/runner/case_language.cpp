@@ -142,5 +142,4 @@ const std::map<std::string, Directive> kDirectives = {
     {"turn", {Turn}},
     {"free", {Free}},
     {"when", {When}},
-    {"scan", {Scan}},
 };

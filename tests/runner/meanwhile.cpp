@@ -14,16 +14,42 @@
 #include <sddl.h>  // after windows.h, which case.h brings
 // clang-format on
 
-// hold PATH [sharing WORD...]: keeps the file open for reading while the
-// launchers run, sharing nothing, or what the words name: read, write, delete.
+// Opens `path` for reading, sharing what `shared` names, once the launcher that
+// may hold the file a moment longer lets that open through.
+static HANDLE OpenToRead(const std::string& path, DWORD shared) {
+  HANDLE file;
+  while ((file = CreateFileA(path.c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0,
+                             nullptr)) == INVALID_HANDLE_VALUE &&
+         GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    Sleep(0);
+  return file;
+}
+
+// What a virus scanner shares of a file it opens: reading and writing, not deleting.
+constexpr DWORD kScannerSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// hold PATH [sharing WORD...] [for MS]: keeps the file open for reading, sharing
+// nothing, or what the words name (read, write, delete): while the launchers
+// run, or, with "for", for MS milliseconds each time the file of "when" appears.
 void Hold(CaseFile& c, const std::string& rest) {
   static const std::map<std::string, DWORD> kSharing = {
       {"read", FILE_SHARE_READ}, {"write", FILE_SHARE_WRITE}, {"delete", FILE_SHARE_DELETE}};
-  size_t sharing = rest.find(" sharing ");
-  std::string path = Place(c, rest.substr(0, sharing));
+  size_t timed = rest.rfind(" for ");
+  std::string untimed = rest.substr(0, timed);
+  size_t sharing = untimed.find(" sharing ");
+  std::string path = Place(c, untimed.substr(0, sharing));
   DWORD shared = 0;
-  std::istringstream words(sharing == std::string::npos ? "" : rest.substr(sharing + 9));
+  std::istringstream words(sharing == std::string::npos ? "" : untimed.substr(sharing + 9));
   for (std::string word; words >> word;) shared |= kSharing.at(word);
+  if (timed != std::string::npos) {
+    DWORD heldMs = std::stoul(rest.substr(timed + 5));
+    c.onAppearance.push_back([=](const std::string&, int) {
+      HANDLE file = OpenToRead(path, shared);
+      Sleep(heldMs);
+      CloseHandle(file);
+    });
+    return;
+  }
   auto file = std::make_shared<HANDLE>();
   c.beforeRun.push_back([=] {
     *file = CreateFileA(path.c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -83,7 +109,7 @@ void Turn(CaseFile& c, const std::string& rest) {
 }
 
 // when PATH appears: while the launchers run, the runner watches for PATH, and
-// each time it appears does what the "scan" and "===" lines after this ask for.
+// each time it appears does what the "hold ... for" and "===" lines after this ask for.
 void When(CaseFile& c, const std::string& rest) {
   auto done = std::make_shared<std::atomic<bool>>();
   auto watcher = std::make_shared<std::thread>();
@@ -102,28 +128,6 @@ void When(CaseFile& c, const std::string& rest) {
   c.afterRun.push_back([=] { *done = true, watcher->join(); });
 }
 
-// Opens `path` as a virus scanner does: reading, sharing reading and writing,
-// not deleting.
-static HANDLE OpenAsScanner(const std::string& path) {
-  HANDLE file;  // the launcher may hold the new file a moment longer
-  while ((file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr)) == INVALID_HANDLE_VALUE &&
-         GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-    Sleep(0);
-  return file;
-}
-
-// scan MS: the runner opens the file as a scanner does as soon as it appears,
-// and holds it for MS milliseconds.
-void Scan(CaseFile& c, const std::string& rest) {
-  DWORD heldMs = std::stoul(rest);
-  c.onAppearance.push_back([heldMs](const std::string& path, int) {
-    HANDLE file = OpenAsScanner(path);
-    Sleep(heldMs);
-    CloseHandle(file);
-  });
-}
-
 // === PATH: the lines below are what another program saves into PATH when the
 // file appears; for a second "===" block, when it appears the second time. The
 // runner holds the file that appeared open while it saves, as a scanner does,
@@ -133,7 +137,7 @@ void Save(CaseFile& c, const std::string& rest) {
   c.text = &save->second;
   c.onAppearance.push_back([save, nth = c.saves++](const std::string& path, int seen) {
     if (seen != nth) return;
-    HANDLE appeared = OpenAsScanner(path);
+    HANDLE appeared = OpenToRead(path, kScannerSharing);
     WriteText(save->first, save->second);
     CloseHandle(appeared);
   });

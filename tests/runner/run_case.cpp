@@ -76,7 +76,6 @@ CaseFile ReadCase(const std::string& name) {
   for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
     SetEnvironmentVariableA(variable, nullptr);
   SetEnvironmentVariableA("WORK", c.work.c_str());
-  SetEnvironmentVariableA("PATH", BIN_DIR);  // where cmd finds the test doubles
   SetEnvironmentVariableA("BIN", BIN_DIR);
   if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
     SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
