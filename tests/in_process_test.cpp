@@ -76,7 +76,9 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
   ConvertSecurityDescriptorToStringSecurityDescriptorA(
       descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &accessList, nullptr);
   EXPECT_STREQ(accessList, "D:(A;;0x100001;;;WD)");
-  LocalFree(accessList), LocalFree(descriptor), CloseHandle(turn);
+  LocalFree(accessList);
+  LocalFree(descriptor);
+  CloseHandle(turn);
   EXPECT_EQ(RunLauncher(L"", kBoundMs), 0);
   holder.join();
   EXPECT_EQ(Below(work), want);

@@ -32,50 +32,76 @@ struct Entry {
 // Entries by path.
 using Tree = std::map<std::string, Entry>;
 
-// What a case file says.
+struct CaseFile;
+
+// What the case does around the launchers' run, given the case it acts on.
+using Step = std::function<void(const CaseFile& c)>;
+
+// What the case does when the file of "when" appears, the `seen`th time (from 0).
+using OnAppearance = std::function<void(const CaseFile& c, const std::string& path, int seen)>;
+
+// A file that the run changes, as its "+++" line gives it.
+struct Changed {
+  std::string place;     // the file, as Place gives it
+  std::string bytes;     // what it holds after the run
+  int line = 0;          // the "+++" line
+  std::string dataFile;  // the data file (below the project) that gives the bytes; empty:
+                         // the case file's lines below the "+++" line give them
+};
+
+// What a case file says. Paths are kept as Place gives them, which the Windows
+// API takes, or, where it says "by spelling", as a Tree holds them.
 struct CaseFile {
-  std::string name;                            // the case file's name, without ".case"
-  std::string file;                            // the case file, as messages name it
-  std::string work;                            // the work folder the launcher runs in
-  std::string launcher;                        // the launcher it runs
-  std::string command;                         // the command line after the program's name
-  int line = 0;                                // the line being read
-  std::string when;                            // the run going on, for messages: ", run 1"
-  std::string* text = nullptr;                 // where that line goes, in a file's text
-  std::map<std::string, int> lines;            // the line that names each path (a "+++" first)
-  std::map<std::string, std::string> before;   // files, and folders ending in "\", and their bytes
-  std::map<std::string, std::string> after;    // the files that change, and their new bytes
-  std::map<std::string, std::string> givenBy;  // the data file that gives one, or "" for lines
-  std::set<std::string> gone;                  // the files that the run removes
-  std::set<std::string> rootFolders;           // folders at a drive's root that the case names
-  std::vector<std::function<void()>> setUp;    // once its files are written
-  std::vector<std::function<void()>> beforeRun, afterRun;  // before the launchers start, after
-  std::vector<std::function<void(const std::string& path, int seen)>> onAppearance;  // "when"
-  int saves = 0;      // "===" blocks read so far
+  std::string name;                           // the case file's name, without ".case"
+  std::string file;                           // the case file, as messages name it
+  std::string work;                           // the work folder the launcher runs in
+  std::string launcher;                       // the launcher it runs
+  std::string command;                        // the command line after the program's name
+  int line = 0;                               // the line being read
+  std::string when;                           // the run going on, for messages: ", run 1"
+  std::map<std::string, int> firstNamedAt;    // by spelling: the line that names a path first
+  std::map<std::string, std::string> before;  // files, and folders ending in "\", and their bytes
+  std::map<std::string, Changed> after;       // by spelling: the files that change
+  std::set<std::string> gone;                 // by spelling: the files that the run removes
+  std::set<std::string> rootFolders;          // folders at a drive's root that the case names
+  std::vector<std::function<void()>> setUp;   // once its files are written
+  std::vector<Step> beforeRun;                // before the launchers start
+  std::vector<Step> whileRunning;             // again and again until they have exited
+  std::vector<Step> afterRun;                 // once they have exited
+  std::vector<OnAppearance> onAppearance;     // for "when"
+  // "===" blocks, in order: the file saved into, and what is saved.
+  std::vector<std::pair<std::string, std::string>> saves;
   int launchers = 1;  // started at the same moment
   std::string skip;   // why the case cannot run here
 };
 
-// A directive of the case language: what it does with the rest of its line, and
-// whether it starts the text of a file, ending the text before it.
+// A directive of the case language: what it does with the rest of its line, and,
+// for one that starts the text of a file, with that text, its lines each ending
+// in CR LF, up to the next such directive.
 struct Directive {
-  void (*read)(CaseFile& c, const std::string& rest);
-  bool startsText = false;
+  void (*read)(CaseFile& c, const std::string& rest) = nullptr;
+  void (*readText)(CaseFile& c, const std::string& rest, const std::string& text) = nullptr;
 };
 
 // Every directive, by its first word.
 extern const std::map<std::string, Directive> kDirectives;
+
+// True when `line` starts the text of a file ("---", "+++", "===").
+bool StartsText(const std::string& line);
 
 // A path of the case: below the work folder; at the root of its drive when it
 // starts with "\"; as it stands when it names a drive ("V:\..."). The line
 // that names it first is kept, for messages.
 std::string Place(CaseFile& c, const std::string& path);
 
+// `path` as Below spells the entries it finds, a folder without its "\".
+std::string Spelling(const std::string& path);
+
 // The directives of meanwhile.cpp: hold, turn, when and ===.
 void Hold(CaseFile& c, const std::string& rest);
 void Turn(CaseFile& c, const std::string& rest);
 void When(CaseFile& c, const std::string& rest);
-void Save(CaseFile& c, const std::string& rest);
+void Save(CaseFile& c, const std::string& rest, const std::string& text);
 
 // The folder of the case files, below the project: tests/cases, or CASES when set.
 std::string CaseFolder();
@@ -105,7 +131,8 @@ Tree Below(const std::string& folder, bool deep = true);
 // Every entry below the work folder and the folders at a drive's root that the case names.
 Tree Snapshot(const CaseFile& c);
 
-// The case file's line that names `path` (in the runner's spelling or the case's), else 1.
+// The case file's line that names `path` (in the runner's spelling or the case's):
+// its "+++" line, else the first that names it, else 1.
 int LineOf(const CaseFile& c, const std::string& path);
 
 // `path` as messages give it: below the work folder, or whole.

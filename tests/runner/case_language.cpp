@@ -6,17 +6,32 @@
 
 #include "case.h"
 
-// A path of the case: below the work folder; at the root of its drive when it
-// starts with "\"; as it stands when it names a drive ("V:\..."). The line
-// that names it first is kept, for messages.
+std::string Spelling(const std::string& path) {
+  std::string spelled = fs::path(path).string();
+  while (spelled.size() > 1 && spelled.back() == '\\') spelled.pop_back();
+  return spelled;
+}
+
+// The folder at the root of its drive that the full path `place` ("C:\...") lies in.
+static std::string RootFolderOf(const std::string& place) {
+  const size_t afterDrive = 3;  // "C:\"
+  return place.substr(0, place.find('\\', afterDrive));
+}
+
 std::string Place(CaseFile& c, const std::string& path) {
-  bool rooted = path[0] == '\\', whole = path.size() > 2 && path[1] == ':';
-  std::string place = whole ? path : rooted ? c.work.substr(0, 2) + path : c.work + "\\" + path;
-  if (rooted || whole) c.rootFolders.insert(place.substr(0, place.find('\\', 3)));
-  if (whole && GetDriveTypeA(place.substr(0, 3).c_str()) == DRIVE_NO_ROOT_DIR)
+  bool namesDrive = path.size() > 2 && path[1] == ':';
+  bool atDriveRoot = path[0] == '\\';
+  std::string place;
+  if (namesDrive)
+    place = path;
+  else if (atDriveRoot)
+    place = c.work.substr(0, 2) + path;
+  else
+    place = c.work + "\\" + path;
+  if (namesDrive || atDriveRoot) c.rootFolders.insert(RootFolderOf(place));
+  if (namesDrive && GetDriveTypeA(place.substr(0, 3).c_str()) == DRIVE_NO_ROOT_DIR)
     c.skip = "no drive " + place.substr(0, 2) + " (the small disk needs root)";
-  std::string name = fs::path(place).string();  // as Below spells it; a folder without its "\"
-  c.lines.emplace(name.substr(0, name.find_last_not_of('\\') + 1), c.line);
+  c.firstNamedAt.emplace(Spelling(place), c.line);
   return place;
 }
 
@@ -44,31 +59,34 @@ static void Command(CaseFile& c, const std::string& rest) {
 // or the bytes of DATA (below tests/data, or a full path) are what PATH holds
 // before, or after, the run. A PATH ending in "\" is a folder.
 template <bool kAfter>
-static void File(CaseFile& c, const std::string& rest) {
+static void File(CaseFile& c, const std::string& rest, const std::string& text) {
   size_t data = rest.find(" < ");
   std::string path = Place(c, rest.substr(0, data));
-  std::string source = data == std::string::npos ? "" : rest.substr(data + 3);
-  if (fs::path(source).is_relative() && !source.empty()) source = "tests/data/" + source;
-  if (kAfter) c.lines[fs::path(path).string()] = c.line;
-  if (kAfter) c.givenBy[fs::path(path).string()] = source;
-  c.text = &(kAfter ? c.after : c.before)[path];
-  if (source.empty()) return;
-  std::string& bytes = *c.text = ReadText(fs::path(SOURCE_DIR) / source);
-  c.text = nullptr;
-  if (bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos &&
-      bytes.find('\0') == std::string::npos)
-    FAIL_AT(c, c.line) << source << " ends its lines in LF alone: data files are taken byte for "
-                       << "byte, so save it with CR LF line ends";
+  std::string dataFile;
+  if (data != std::string::npos) dataFile = rest.substr(data + 3);
+  if (!dataFile.empty() && fs::path(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
+  std::string bytes = dataFile.empty() ? text : ReadText(fs::path(SOURCE_DIR) / dataFile);
+  if (!dataFile.empty() && !text.empty())
+    FAIL_AT(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
+  bool lfAlone = bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos &&
+                 bytes.find('\0') == std::string::npos;
+  if (!dataFile.empty() && lfAlone)
+    FAIL_AT(c, c.line) << dataFile << " ends its lines in LF alone: data files are taken byte "
+                       << "for byte, so save it with CR LF line ends";
+  if (kAfter)
+    c.after[Spelling(path)] = {path, bytes, c.line, dataFile};
+  else
+    c.before[path] = bytes;
 }
 
 // gone PATH: the run removes the file.
-static void Gone(CaseFile& c, const std::string& rest) { c.gone.insert(Place(c, rest)); }
+static void Gone(CaseFile& c, const std::string& rest) { c.gone.insert(Spelling(Place(c, rest))); }
 
 // readonly|hidden|system PATH: gives the file, or the folder of a PATH ending in
 // "\", that attribute; the case is skipped where the file system keeps none.
 template <DWORD kAttribute>
 static void Attribute(CaseFile& c, const std::string& rest) {
-  std::string path = fs::path(Place(c, rest)).string();
+  std::string path = Place(c, rest);
   if (path.back() == '\\') path.pop_back();
   c.setUp.push_back([path] {
     DWORD had = GetFileAttributesA(path.c_str()) & ~FILE_ATTRIBUTE_DIRECTORY;
@@ -115,7 +133,8 @@ static void Free(CaseFile& c, const std::string& rest) {
     c.skip = "no small disk (mounting needs root)";
     return;
   }
-  SetEnvironmentVariableA("WORK", (c.work = NewFolder(SMALL_DISK + c.name)).c_str());
+  c.work = NewFolder(SMALL_DISK + c.name);
+  SetEnvironmentVariableA("WORK", c.work.c_str());
   c.rootFolders.insert(SMALL_DISK "filler");  // removed after the case, so that others find room
   c.setUp.push_back([leave] {
     std::string filler = SMALL_DISK "filler";
@@ -126,9 +145,9 @@ static void Free(CaseFile& c, const std::string& rest) {
 }
 
 const std::map<std::string, Directive> kDirectives = {
-    {"---", {File<false>, true}},
-    {"+++", {File<true>, true}},
-    {"===", {Save, true}},
+    {"---", {nullptr, File<false>}},
+    {"+++", {nullptr, File<true>}},
+    {"===", {nullptr, Save}},
     {"set", {Set}},
     {"command", {Command}},
     {"gone", {Gone}},
@@ -143,3 +162,8 @@ const std::map<std::string, Directive> kDirectives = {
     {"free", {Free}},
     {"when", {When}},
 };
+
+bool StartsText(const std::string& line) {
+  auto directive = kDirectives.find(line.substr(0, line.find(' ')));
+  return directive != kDirectives.end() && directive->second.readText;
+}

@@ -21,12 +21,10 @@ Entry EntryAt(const fs::path& path) {
 
 Tree Below(const std::string& folder, bool deep) {
   Tree tree;
-  if (deep)
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-      tree[entry.path().string()] = EntryAt(entry.path());
-  else
-    for (const auto& entry : fs::directory_iterator(folder))
-      tree[entry.path().string()] = EntryAt(entry.path());
+  for (auto entry = fs::recursive_directory_iterator(folder); entry != fs::end(entry); ++entry) {
+    tree[entry->path().string()] = EntryAt(entry->path());
+    if (!deep) entry.disable_recursion_pending();
+  }
   return tree;
 }
 
@@ -50,8 +48,11 @@ std::string LinuxPath(const std::string& path) {
 }
 
 int LineOf(const CaseFile& c, const std::string& path) {
-  auto named = c.lines.find(fs::path(path).string());
-  return named == c.lines.end() ? 1 : named->second;
+  std::string spelled = Spelling(path);
+  auto changed = c.after.find(spelled);
+  if (changed != c.after.end()) return changed->second.line;
+  auto named = c.firstNamedAt.find(spelled);
+  return named == c.firstNamedAt.end() ? 1 : named->second;
 }
 
 std::string NameOf(const CaseFile& c, const std::string& path) {
@@ -137,6 +138,25 @@ std::set<std::string> Report(const CaseFile& c, const Tree& want, const Tree& go
   return differing;
 }
 
+// The lines of `bytes`, when each of them ends in CR LF; false when one does not.
+static bool CrLfLines(const std::string& bytes, std::vector<std::string>& lines) {
+  std::istringstream text(bytes);
+  for (std::string line; std::getline(text, line);) {
+    bool endsInCrLf = !text.eof() && !line.empty() && line.back() == '\r';
+    if (!endsInCrLf) return false;
+    line.pop_back();
+    lines.push_back(line);
+  }
+  return !lines.empty();
+}
+
+// `bytes` with the work folder spelled %WORK%, as case files write it.
+static std::string WithWorkSpelledOut(const CaseFile& c, std::string bytes) {
+  for (size_t at = bytes.find(c.work); at != std::string::npos; at = bytes.find(c.work, at))
+    bytes.replace(at, c.work.size(), "%WORK%");
+  return bytes;
+}
+
 // Takes over what a "+++" line gives: into its data file as it stands, or, as
 // lines of the case file, in the place of the lines after it, up to the next
 // file's text; anything else the case does not expect is left to its author.
@@ -146,36 +166,33 @@ void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& dif
   std::ifstream in(caseFile, std::ios::binary);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   in.close();
-  auto startsText = [](const std::string& line) {
-    auto directive = kDirectives.find(line.substr(0, line.find(' ')));
-    return directive != kDirectives.end() && directive->second.startsText;
-  };
+  // From the last "+++" line up, so that the lines above each one stay where they are.
   std::vector<std::string> paths(differing.begin(), differing.end());
-  std::sort(paths.begin(),
-            paths.end(),  // from the last "+++" line up, so that lines above stay put
-            [&c](const auto& a, const auto& b) { return LineOf(c, a) > LineOf(c, b); });
-  for (auto path = paths.begin(); path != paths.end(); ++path) {
-    auto given = c.givenBy.find(*path);
-    auto written = got.find(*path);
-    std::string bytes = written == got.end() ? "" : written->second.bytes, name = NameOf(c, *path);
-    for (size_t at; (at = bytes.find(c.work)) != std::string::npos;)
-      bytes.replace(at, c.work.size(), "%WORK%");
-    bool asLines = bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0;
-    for (size_t at = 0; asLines && (at = bytes.find('\n', at)) != std::string::npos; ++at)
-      asLines = at > 0 && bytes[at - 1] == '\r';
-    if (given == c.givenBy.end() || written == got.end() || (given->second.empty() && !asLines)) {
-      std::cout << "not taken over: " << name << " (take it over by hand)\n";
-    } else if (!given->second.empty()) {
-      WriteText(fs::path(SOURCE_DIR) / given->second, written->second.bytes);
-      std::cout << "taken over: " << name << " into " << given->second << "\n";
+  auto lowerFirst = [&c](const auto& a, const auto& b) { return LineOf(c, a) > LineOf(c, b); };
+  std::sort(paths.begin(), paths.end(), lowerFirst);
+  for (const auto& path : paths) {
+    std::string name = NameOf(c, path);
+    auto changed = c.after.find(path);
+    auto written = got.find(path);
+    std::vector<std::string> text;
+    bool named = changed != c.after.end() && written != got.end();
+    bool fromDataFile = named && !changed->second.dataFile.empty();
+    bool asLines =
+        named && !fromDataFile && CrLfLines(WithWorkSpelledOut(c, written->second.bytes), text);
+    if (fromDataFile) {
+      const std::string& dataFile = changed->second.dataFile;
+      WriteText(fs::path(SOURCE_DIR) / dataFile, written->second.bytes);
+      std::cout << "taken over: " << name << " into " << dataFile << "\n";
+    } else if (asLines) {
+      int plusLine = changed->second.line;
+      size_t below = plusLine;  // the index of the line below it, as case lines count from 1
+      size_t end = below;
+      while (end < lines.size() && !StartsText(lines[end])) ++end;
+      lines.erase(lines.begin() + below, lines.begin() + end);
+      lines.insert(lines.begin() + below, text.begin(), text.end());
+      std::cout << "taken over: " << name << " into " << c.file << ":" << plusLine << "\n";
     } else {
-      auto marker = lines.begin() + LineOf(c, *path), end = marker;
-      while (end != lines.end() && !startsText(*end)) ++end;
-      std::vector<std::string> text;
-      for (size_t start = 0, stop; start < bytes.size(); start = stop + 2)
-        text.push_back(bytes.substr(start, (stop = bytes.find("\r\n", start)) - start));
-      lines.insert(lines.erase(marker, end), text.begin(), text.end());
-      std::cout << "taken over: " << name << " into " << c.file << ":" << LineOf(c, *path) << "\n";
+      std::cout << "not taken over: " << name << " (take it over by hand)\n";
     }
   }
   std::ofstream out(caseFile, std::ios::binary);

@@ -16,9 +16,11 @@ static void StartUnix(const std::string& program, const std::string& arguments,
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   std::string command = program + " " + arguments;
-  if (CreateProcessA(("/bin/" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                     folder.c_str(), &startup, &process))
-    CloseHandle(process.hThread), CloseHandle(process.hProcess);
+  if (!CreateProcessA(("/bin/" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process))
+    return;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
 }
 
 // Under Wine, a Windows program can neither make a symbolic link nor remove one
@@ -28,7 +30,8 @@ std::string NewFolder(const fs::path& folder) {
   std::error_code failed;
   for (const auto& entry : fs::recursive_directory_iterator(folder, failed))
     SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-  if (fs::remove_all(folder, failed), failed) {
+  fs::remove_all(folder, failed);
+  if (failed) {
     std::string aside = folder.filename().string() + ".gone" + std::to_string(++asides);
     fs::rename(folder, folder.parent_path() / aside);
     StartUnix("rm", "-rf " + aside, folder.parent_path().string());
@@ -79,18 +82,27 @@ CaseFile ReadCase(const std::string& name) {
   SetEnvironmentVariableA("BIN", BIN_DIR);
   if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
     SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
+  std::vector<std::string> lines;
   std::ifstream file(fs::path(SOURCE_DIR) / c.file);
-  for (std::string line; std::getline(file, line);) {
-    ++c.line;
-    line = Expand(line);  // once per line, directive or file text
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  // Each line is expanded once, when it is reached: a "set" line counts for the lines below it.
+  for (size_t next = 0; next < lines.size();) {
+    c.line = next + 1;
+    std::string line = Expand(lines[next]);
+    ++next;
     std::string word = line.substr(0, line.find(' '));
+    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
     auto directive = kDirectives.find(word);
-    if (directive != kDirectives.end() && (directive->second.startsText || !c.text))
-      directive->second.read(c, line.substr(std::min(line.size(), word.size() + 1)));
-    else if (c.text)
-      *c.text += line + "\r\n";
-    else if (!line.empty() && line[0] != '#')
-      FAIL_AT(c, c.line) << "not understood: " << line;
+    if (directive == kDirectives.end()) {
+      if (!line.empty() && line[0] != '#') FAIL_AT(c, c.line) << "not understood: " << line;
+    } else if (directive->second.read) {
+      directive->second.read(c, rest);
+    } else {  // the text of a file: every line up to the next one that starts a text
+      std::string text;
+      for (; next < lines.size() && !StartsText(lines[next]); ++next)
+        text += Expand(lines[next]) + "\r\n";
+      directive->second.readText(c, rest, text);
+    }
   }
   std::string copy = c.work + "\\VyraLauncher.exe";  // a case may run a copy of its own
   c.launcher = c.before.count(copy) ? copy : Expand("%LAUNCHER%");
@@ -110,7 +122,7 @@ static void SetUpFiles(const CaseFile& c) {
 // Starts the case's launchers at the same moment, with what the case does
 // around them, and waits for each to exit with 0.
 static void Launch(const CaseFile& c) {
-  for (const auto& step : c.beforeRun) step();
+  for (const auto& step : c.beforeRun) step(c);
   std::vector<PROCESS_INFORMATION> launchers(c.launchers);
   for (auto& process : launchers) {
     STARTUPINFOA startup{};
@@ -120,15 +132,20 @@ static void Launch(const CaseFile& c) {
                                nullptr, nullptr, &startup, &process))
         << command;
   }
+  std::vector<HANDLE> running;
+  for (const auto& process : launchers) running.push_back(process.hProcess);
   for (const auto& process : launchers) ResumeThread(process.hThread);
+  DWORD lookAgainMs = c.whileRunning.empty() ? INFINITE : 0;  // the steps themselves wait
+  while (WaitForMultipleObjects(running.size(), running.data(), TRUE, lookAgainMs) == WAIT_TIMEOUT)
+    for (const auto& step : c.whileRunning) step(c);
   for (const auto& process : launchers) {
     DWORD code = 1;
-    WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess), CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
     if (code) FAIL_AT(c, 1) << "a launcher exited with " << code << c.when;
   }
-  for (const auto& step : c.afterRun) step();
+  for (const auto& step : c.afterRun) step(c);
 }
 
 // Says where a failing case left what the launcher wrote; with VYRA_ACCEPT set,
@@ -152,25 +169,33 @@ TEST_P(Case, Run) {
   SetUpFiles(c);
   if (IsSkipped() || HasFatalFailure()) return;
   const std::string drive = c.work.substr(0, 3);
-  Tree want = Snapshot(c), root = Below(drive, false);
-  for (const auto& [path, content] : c.after)  // with the attributes it had
-    want[fs::path(path).string()] = {content, EntryAt(path).attributes};
-  for (const auto& path : c.gone) want.erase(fs::path(path).string());
+  Tree want = Snapshot(c);
+  Tree root = Below(drive, false);
+  for (const auto& [spelled, changed] : c.after)  // with the attributes it had
+    want[spelled] = {changed.bytes, EntryAt(changed.place).attributes};
+  for (const auto& spelled : c.gone) want.erase(spelled);
   std::map<std::string, fs::file_time_type> stamps;  // the files that must not be rewritten
-  for (const auto& [path, content] : c.before)
-    if (path.back() != '\\' && !c.after.count(path) && !c.gone.count(path))
+  for (const auto& [path, content] : c.before) {
+    std::string spelled = Spelling(path);
+    bool folder = path.back() == '\\';
+    if (!folder && !c.after.count(spelled) && !c.gone.count(spelled))
       stamps[path] = fs::last_write_time(path);
+  }
 
-  Tree reported[2], firstWritten;  // what was reported of the work folder and the drive's root
+  Tree reportedOfWork, reportedOfRoot;  // what was reported, for "as before"
+  Tree firstWritten;
   std::set<std::string> firstDiffering;
   for (int run = 1; run <= 2; ++run) {
     c.when = ", run " + std::to_string(run);
     for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
     Launch(c);
     Tree written = Snapshot(c);
-    std::set<std::string> differing = Report(c, want, written, c.when, reported[0]);
-    if (run == 1) firstWritten = written, firstDiffering = differing;
-    Report(c, root, Below(drive, false), c.when + " at the drive's root", reported[1]);
+    std::set<std::string> differing = Report(c, want, written, c.when, reportedOfWork);
+    if (run == 1) {
+      firstWritten = written;
+      firstDiffering = differing;
+    }
+    Report(c, root, Below(drive, false), c.when + " at the drive's root", reportedOfRoot);
     std::error_code gone;
     for (const auto& [path, time] : stamps)
       if (fs::last_write_time(path, gone) != time)
