@@ -1,7 +1,8 @@
 // Stands in for cscript.exe or Prepar3D.exe: appends one line to RECORD_FILE
 // in the current folder, the command and each argument as the C runtime split
-// them, in brackets. The line is written in one append, whole, however many
-// doubles run at once. It adds "[through cmd.exe]" when the command processor
+// them, in brackets. The line is written in one append, whole, one double at a
+// time: Wine's appends from two processes at once can land on the same place,
+// and one line is lost. It adds "[through cmd.exe]" when the command processor
 // started it, rather than the launcher itself.
 //
 // The script (SCRIPT) also says so when it runs while its launcher does not hold
@@ -76,10 +77,14 @@ int main(int argc, char** argv) {
   if (SCRIPT && !ConsoleMinimizedWithoutFocus()) line += "[console not minimized without focus]";
   if (awaited) line += "[" + std::to_string(seen) + " registrations]";
   line += "\r\n";
+  HANDLE oneAtATime = CreateMutexA(nullptr, FALSE, "Local\\VyraTestDoubles.Record");
+  WaitForSingleObject(oneAtATime, INFINITE);
   HANDLE record = CreateFileA(RECORD_FILE, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   bool whole =
       WriteFile(record, line.data(), line.size(), &written, nullptr) && written == line.size();
-  return !(CloseHandle(record) && whole);
+  bool closed = CloseHandle(record);
+  ReleaseMutex(oneAtATime);
+  return !(closed && whole);
 }
