@@ -45,6 +45,7 @@ struct Changed {
   std::string place;     // the file, as Place gives it
   std::string bytes;     // what it holds after the run
   int line = 0;          // the "+++" line
+  int textLines = 0;     // how many lines of the case file below it give its text
   std::string dataFile;  // the data file (below the project) that gives the bytes; empty:
                          // the case file's lines below the "+++" line give them
 };

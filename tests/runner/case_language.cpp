@@ -4,6 +4,8 @@
 // launchers run are in meanwhile.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "case.h"
 
 std::string Spelling(const std::string& path) {
@@ -65,16 +67,20 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
   std::string dataFile;
   if (data != std::string::npos) dataFile = rest.substr(data + 3);
   if (!dataFile.empty() && fs::path(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
-  std::string bytes = dataFile.empty() ? text : ReadText(fs::path(SOURCE_DIR) / dataFile);
-  if (!dataFile.empty() && !text.empty())
-    FAIL_AT(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
-  bool lfAlone = bytes.find('\n') != std::string::npos && bytes.find("\r\n") == std::string::npos &&
-                 bytes.find('\0') == std::string::npos;
-  if (!dataFile.empty() && lfAlone)
-    FAIL_AT(c, c.line) << dataFile << " ends its lines in LF alone: data files are taken byte "
-                       << "for byte, so save it with CR LF line ends";
+  std::string bytes = text;
+  if (!dataFile.empty()) {
+    bytes = ReadText(fs::path(SOURCE_DIR) / dataFile);
+    bool lfAlone = bytes.find('\n') != std::string::npos &&
+                   bytes.find("\r\n") == std::string::npos && bytes.find('\0') == std::string::npos;
+    if (!text.empty())
+      FAIL_AT(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
+    if (lfAlone)
+      FAIL_AT(c, c.line) << dataFile << " ends its lines in LF alone: data files are taken byte "
+                         << "for byte, so save it with CR LF line ends";
+  }
+  int textLines = std::count(text.begin(), text.end(), '\n');
   if (kAfter)
-    c.after[Spelling(path)] = {path, bytes, c.line, dataFile};
+    c.after[Spelling(path)] = {path, bytes, c.line, textLines, dataFile};
   else
     c.before[path] = bytes;
 }

@@ -185,11 +185,9 @@ void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& dif
       std::cout << "taken over: " << name << " into " << dataFile << "\n";
     } else if (asLines) {
       int plusLine = changed->second.line;
-      size_t below = plusLine;  // the index of the line below it, as case lines count from 1
-      size_t end = below;
-      while (end < lines.size() && !StartsText(lines[end])) ++end;
-      lines.erase(lines.begin() + below, lines.begin() + end);
-      lines.insert(lines.begin() + below, text.begin(), text.end());
+      auto below = lines.begin() + plusLine;  // the line below it, as case lines count from 1
+      below = lines.erase(below, below + changed->second.textLines);
+      lines.insert(below, text.begin(), text.end());
       std::cout << "taken over: " << name << " into " << c.file << ":" << plusLine << "\n";
     } else {
       std::cout << "not taken over: " << name << " (take it over by hand)\n";

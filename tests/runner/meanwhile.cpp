@@ -51,9 +51,7 @@ void Hold(CaseFile& c, const std::string& rest) {
     return;
   }
   auto file = std::make_shared<HANDLE>();
-  c.beforeRun.push_back([=](const CaseFile&) {
-    *file = CreateFileA(path.c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0, nullptr);
-  });
+  c.beforeRun.push_back([=](const CaseFile&) { *file = OpenToRead(path, shared); });
   c.afterRun.push_back([=](const CaseFile&) { CloseHandle(*file); });
 }
 
