@@ -20,14 +20,12 @@ int RunLauncher(const wchar_t* commandLine, unsigned turnWaitMs) {
     // script's console opens minimized, in the taskbar: nothing flashes in front of
     // the pilot, and a question the script asks can still be answered there.
     const std::string folder = FindSimulatorFolder();
-    if (!folder.empty())
-      RunCommand(BuildRegistrationCommand(folder + "\\dll.xml"),
-                 ConsoleWindow::kMinimizedWithoutFocus);
+    if (!folder.empty()) RunCommand(BuildRegistrationCommand(folder + "\\dll.xml"));
     GiveBackTurn(turn);
   }
 
   // The launcher waits for the simulator, so that a tool watching the launcher
   // (a shortcut manager, a VR or streaming tool) sees how long the flight lasts.
-  if (!TextEquals(commandLine, L"config")) RunCommand("Prepar3D.exe", ConsoleWindow::kAsUsual);
+  if (!TextEquals(commandLine, L"config")) StartProgram("Prepar3D.exe");
   return 0;
 }

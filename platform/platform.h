@@ -1,12 +1,19 @@
 // The operating-system operations the launcher uses, as plain functions.
-// Texts are byte strings in the system's ANSI code page unless stated.
+// Texts are UTF-8 unless stated; they cross to Windows in UTF-16, so that every
+// path means what it says whatever the system's ANSI code page.
 #pragma once
 
 #include <string>
 
-// Space handed to the platform for environment and INI text values,
-// terminating zero included.
+// Space handed to the platform for environment and INI text values, in UTF-16
+// characters, terminating zero included.
 constexpr unsigned kReadLimit = 1023;
+
+// From here on, every library the process loads comes from the system folder,
+// whoever asks for it (the shell loads libraries of its own); where Windows
+// cannot restrict that (Vista and 7 without update KB2533623), at least not
+// from the current folder.
+void LoadLibrariesFromSystemFolderOnly();
 
 // Sets `value` to the variable's value; false, leaving `value` alone, when
 // the variable is unset or its value needs more than kReadLimit - 1 characters.
@@ -35,9 +42,9 @@ bool WriteIniString(const std::string& section, const std::string& key, const st
                     const std::string& path);
 
 // A file operation that another program's open refuses is tried again with growing
-// pauses, about 1.4 s in all, and fails only then: the profile write and the check
-// that a file could be written, when refused for sharing; the replacing rename and
-// the removal below, when refused for sharing or access.
+// pauses, about 1.4 s in all, and fails only then: every open of a file the
+// launcher makes itself, the profile write and the copy, when refused for sharing;
+// the replacing rename and the removal below, when refused for sharing or access.
 
 // The path of the file that `path` finally names, symbolic links followed, in the
 // usual spelling (C:\..., \\server\share\...); empty when it cannot be opened.
@@ -93,16 +100,19 @@ void GiveBackTurn(void* turn);
 // or dwmapi.dll cannot be had from the system folder.
 bool IsCompositionEnabled();
 
-// Case-sensitive comparison of two whole UTF-16 texts.
+// Case-sensitive comparison of two whole UTF-16 texts, as StrCmpW makes it.
 bool TextEquals(const wchar_t* a, const wchar_t* b);
 
-// How the console window of a program that RunCommand starts opens, where the
-// program has one (a console program does; a graphical one, the simulator, does not).
-enum class ConsoleWindow { kAsUsual, kMinimizedWithoutFocus };
+// Starts the console program that `command` names, handing it `command` exactly
+// as its command line (no command processor takes part), in the current folder
+// and environment, inheriting no handle, its console minimized without the focus,
+// and returns once it has exited; at once when it cannot be started. Windows looks
+// for the program in the launcher's own folder, the current folder, the system
+// folders, then the search path.
+void RunCommand(const std::string& command);
 
-// Starts the program that `command` names, handing it `command` exactly as its
-// command line (no command processor takes part), in the current folder and
-// environment and inheriting no handle, and returns once it has exited; at once
-// when it cannot be started. Windows looks for the program in the launcher's own
-// folder, the current folder, the system folders, then the search path.
-void RunCommand(const std::string& command, ConsoleWindow console);
+// Looks for the program file `name` where RunCommand would, and starts it by its
+// full path as Explorer does, through the shell: Windows asks for raised rights
+// where the program or the user requires them. Returns once it has exited; at
+// once when it is not found, cannot be started, or the user declines.
+void StartProgram(const std::string& name);

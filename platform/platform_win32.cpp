@@ -1,38 +1,106 @@
-// The platform operations bound to the Windows API.
+// The platform operations bound to the Windows API. Only W functions are called:
+// an A function turns a letter outside the ANSI code page into a look-alike or
+// "?", and the path then names another file or none.
 // clang-format off
 #include <windows.h>  // first: the headers below build on it
+#include <objbase.h>
 #include <sddl.h>
-#include <shlwapi.h>
+#include <shellapi.h>
 // clang-format on
+
+#include <algorithm>
+#include <vector>
 
 #include "platform.h"
 
+// UTF-16 texts. A traits type of its own makes the compiler build only the string
+// functions used here, where WideText would bring all of libstdc++'s prebuilt
+// ones into the image (about 40 KB).
+struct WideTraits : std::char_traits<wchar_t> {};
+using WideText = std::basic_string<wchar_t, WideTraits>;
+
+static WideText Wide(const std::string& text) {
+  WideText wide(text.size(), L'\0');  // never more UTF-16 units than UTF-8 bytes
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), text.size(), &wide[0], wide.size()));
+  return wide;
+}
+
+static std::string Narrow(const wchar_t* text, size_t length) {
+  std::string narrow(3 * length, '\0');  // at most three UTF-8 bytes a UTF-16 unit
+  narrow.resize(
+      WideCharToMultiByte(CP_UTF8, 0, text, length, &narrow[0], narrow.size(), nullptr, nullptr));
+  return narrow;
+}
+
+static std::string Narrow(const WideText& text) { return Narrow(text.data(), text.size()); }
+
+// The library `name` from the system folder, and from nowhere else, nor the
+// libraries it loads in turn: not from the launcher's folder, where anyone may
+// have left a file of that name. Vista and 7 without update KB2533623 do not know
+// LOAD_LIBRARY_SEARCH_SYSTEM32; they are given the full path.
+static HMODULE LoadSystemLibrary(const wchar_t* name) {
+  HMODULE library = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (library || GetLastError() != ERROR_INVALID_PARAMETER) return library;
+  wchar_t folder[MAX_PATH];
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  return LoadLibraryW((WideText(folder, length) + L"\\" + name).c_str());
+}
+
+// The function `name` of the system library `library`; nullptr when either is
+// missing. The library stays loaded until the process ends.
+template <typename Function>
+static Function SystemFunction(const wchar_t* library, const char* name) {
+  HMODULE module = LoadSystemLibrary(library);
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
+void LoadLibrariesFromSystemFolderOnly() {
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  auto setDefaultDirectories =
+      reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (setDefaultDirectories && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  SetDllDirectoryW(L"");
+}
+
 bool GetEnvironmentValue(const std::string& name, std::string& value) {
-  char space[kReadLimit];
+  wchar_t space[kReadLimit];
   SetLastError(ERROR_SUCCESS);
-  DWORD length = GetEnvironmentVariableA(name.c_str(), space, kReadLimit);
+  DWORD length = GetEnvironmentVariableW(Wide(name).c_str(), space, kReadLimit);
   // Unset, or too long to fit: the space holds nothing defined.
   if (length >= kReadLimit) return false;
   if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
-  value.assign(space, length);
+  value = Narrow(space, length);
   return true;
 }
 
-bool PathExists(const std::string& path) { return PathFileExistsA(path.c_str()) == 1; }
+// As PathFileExists tells it: with no "insert a disk" box for an empty drive.
+bool PathExists(const std::string& path) {
+  UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  SetErrorMode(errorMode);
+  return attributes != INVALID_FILE_ATTRIBUTES;
+}
 
+// The W profile functions keep a file that is not Unicode in the ANSI code page,
+// as the A functions do: a rewrite changes no byte that it did not change before.
 std::string ReadIniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& path) {
   if (path.empty()) return fallback;
-  char space[kReadLimit];
-  DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), space,
-                                          kReadLimit, path.c_str());
-  return std::string(space, length);
+  wchar_t space[kReadLimit];
+  DWORD length =
+      GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(fallback).c_str(),
+                               space, kReadLimit, Wide(path).c_str());
+  return Narrow(space, length);
 }
 
 unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
                     const std::string& path) {
   if (path.empty()) return fallback;
-  return GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, path.c_str());
+  return GetPrivateProfileIntW(Wide(section).c_str(), Wide(key).c_str(), fallback,
+                               Wide(path).c_str());
 }
 
 // Virus scanners, indexers and sync clients open a new or changed file for a
@@ -56,10 +124,16 @@ static bool MayTryAgain(int& retries, bool renameOrRemoval) {
 }
 
 // The launcher opens a file itself only to look at it, to flush it or to check
-// the room: others may go on reading, writing and deleting it meanwhile.
-static HANDLE OpenShared(const std::string& path, DWORD access) {
-  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// the room: others may go on reading, writing and deleting it meanwhile. An open
+// that another program's refuses is tried again.
+static HANDLE OpenShared(const WideText& path, DWORD access) {
+  HANDLE file;
+  for (int retries = 0;
+       (file = CreateFileW(path.c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE;)
+    if (!MayTryAgain(retries, false)) break;
+  return file;
 }
 
 // True when the file can take another 64 KB (more than a cluster) at its end;
@@ -67,7 +141,7 @@ static HANDLE OpenShared(const std::string& path, DWORD access) {
 // success even when a full disk cut its rewrite short, as it would for a quota
 // or a size limit. A file cut short for want of room cannot grow; one that can
 // was written whole.
-static bool CanGrow(const std::string& path) {
+static bool CanGrow(const WideText& path) {
   const std::string room(64 * 1024, '\0');
   HANDLE file = OpenShared(path, GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -83,30 +157,33 @@ static bool CanGrow(const std::string& path) {
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path) {
   if (path.empty()) return false;
-  for (int retries = 0;
-       !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());)
+  const WideText file = Wide(path);
+  for (int retries = 0; !WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(),
+                                                    Wide(value).c_str(), file.c_str());)
     if (!MayTryAgain(retries, false)) return false;
-  return CanGrow(path);
+  return CanGrow(file);
 }
 
-std::string FinalPath(const std::string& path) {
+static WideText FinalPath(const WideText& path) {
   constexpr DWORD kLongestPath = 32768;  // of a "\\?\" path, terminating zero included
   HANDLE file = OpenShared(path, 0);
   if (file == INVALID_HANDLE_VALUE) return {};
-  std::string final(kLongestPath, '\0');
-  DWORD length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath, FILE_NAME_NORMALIZED);
+  WideText final(kLongestPath, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(file, &final[0], kLongestPath, FILE_NAME_NORMALIZED);
   if (length == 0)  // some network file systems give only the name as opened
-    length = GetFinalPathNameByHandleA(file, &final[0], kLongestPath, FILE_NAME_OPENED);
+    length = GetFinalPathNameByHandleW(file, &final[0], kLongestPath, FILE_NAME_OPENED);
   CloseHandle(file);
   if (length == 0 || length >= kLongestPath) return {};
   final.resize(length);
   // The answer names a drive as \\?\C:\... and a share as \\?\UNC\server\share\...
-  if (final.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\\\" + final.substr(8);
-  if (final.compare(0, 4, "\\\\?\\") == 0) return final.substr(4);
+  if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + final.substr(8);
+  if (final.compare(0, 4, L"\\\\?\\") == 0) return final.substr(4);
   return final;
 }
 
-unsigned NameCount(const std::string& path) {
+std::string FinalPath(const std::string& path) { return Narrow(FinalPath(Wide(path))); }
+
+static unsigned NameCount(const WideText& path) {
   HANDLE file = OpenShared(path, 0);
   if (file == INVALID_HANDLE_VALUE) return 0;
   BY_HANDLE_FILE_INFORMATION information;
@@ -115,34 +192,42 @@ unsigned NameCount(const std::string& path) {
   return told ? information.nNumberOfLinks : 0;
 }
 
+unsigned NameCount(const std::string& path) { return NameCount(Wide(path)); }
+
 // Under Wine a symbolic link has no reparse-point attribute and looks like the
-// file it names: only that file's path, unlike the link's own, tells it.
+// file it names: only that file's path, unlike the link's own, tells it. Paths
+// are compared as the file system compares names: in UTF-16, in any letter case.
 bool IsPlainFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  const WideText file = Wide(path);
+  DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
     return false;
-  return NameCount(path) == 1 && lstrcmpiA(FinalPath(path).c_str(), path.c_str()) == 0;
+  return NameCount(file) == 1 &&
+         CompareStringOrdinal(FinalPath(file).c_str(), -1, file.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // Read from the folder entry, without opening the file.
 FileStamp StampOf(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {};
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return {};
   auto join = [](DWORD high, DWORD low) { return (unsigned long long)high << 32 | low; };
   return {join(data.nFileSizeHigh, data.nFileSizeLow),
           join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)};
 }
 
 bool CopyToNew(const std::string& from, const std::string& to) {
-  if (CopyFileA(from.c_str(), to.c_str(), TRUE)) return true;
-  // Windows removes a copy that a full disk cut short; Wine leaves it.
-  if (GetLastError() != ERROR_FILE_EXISTS && IsPlainFile(to)) RemoveFile(to);
-  return false;
+  for (int retries = 0; !CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE);) {
+    if (MayTryAgain(retries, false)) continue;
+    // Windows removes a copy that a full disk cut short; Wine leaves it.
+    if (GetLastError() != ERROR_FILE_EXISTS && IsPlainFile(to)) RemoveFile(to);
+    return false;
+  }
+  return true;
 }
 
 bool FlushToDisk(const std::string& path) {
-  HANDLE file = OpenShared(path, GENERIC_WRITE);
+  HANDLE file = OpenShared(Wide(path), GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) return false;
   bool flushed = FlushFileBuffers(file);
   return CloseHandle(file) && flushed;
@@ -158,14 +243,14 @@ bool FlushToDisk(const std::string& path) {
 // is compared before every attempt: a save by the simulator is never replaced.
 bool ReplaceFileWith(const std::string& path, const std::string& replacement,
                      const FileStamp& stamp) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  const WideText file = Wide(path);
+  DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  HANDLE writable;  // a backup or sync client may read it a moment without sharing writing
-  for (int retries = 0; (writable = OpenShared(path, GENERIC_WRITE)) == INVALID_HANDLE_VALUE;)
-    if (!MayTryAgain(retries, false)) return false;
+  HANDLE writable = OpenShared(file, GENERIC_WRITE);
+  if (writable == INVALID_HANDLE_VALUE) return false;
   CloseHandle(writable);
   for (int retries = 0; StampOf(path) == stamp;) {
-    if (MoveFileExA(replacement.c_str(), path.c_str(),
+    if (MoveFileExW(Wide(replacement).c_str(), file.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return true;
     if (!MayTryAgain(retries, true)) return false;
@@ -174,8 +259,9 @@ bool ReplaceFileWith(const std::string& path, const std::string& replacement,
 }
 
 void RemoveFile(const std::string& path) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // DeleteFile refuses a read-only file
-  for (int retries = 0; !DeleteFileA(path.c_str()) && MayTryAgain(retries, true);) {
+  const WideText file = Wide(path);
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);  // DeleteFile refuses a read-only file
+  for (int retries = 0; !DeleteFileW(file.c_str()) && MayTryAgain(retries, true);) {
   }
 }
 
@@ -183,16 +269,16 @@ void RemoveFile(const std::string& path) {
 // a launcher run as administrator and one that is not wait for each other's
 // turn. The name is in the session's own namespace, and no other right is given.
 constexpr DWORD kWaiterRights = SYNCHRONIZE | MUTEX_MODIFY_STATE;
-constexpr char kWaiterAccessList[] = "D:(A;;0x00100001;;;WD)";
+constexpr wchar_t kWaiterAccessList[] = L"D:(A;;0x00100001;;;WD)";
 static_assert(kWaiterRights == 0x00100001, "the access list grants the waiter's rights");
 constexpr DWORD kTryTurnEveryMs = 50;
 
-static HANDLE OpenOrMakeTurn(const char* name) {
+static HANDLE OpenOrMakeTurn(const WideText& name) {
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
           kWaiterAccessList, SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr))
     return nullptr;
-  HANDLE turn = CreateMutexExA(&attributes, name, 0, kWaiterRights);
+  HANDLE turn = CreateMutexExW(&attributes, name.c_str(), 0, kWaiterRights);
   DWORD error = GetLastError();
   LocalFree(attributes.lpSecurityDescriptor);
   SetLastError(error);
@@ -201,9 +287,10 @@ static HANDLE OpenOrMakeTurn(const char* name) {
 
 void* TakeTurn(const char* name, unsigned waitMs) {
   const DWORD start = GetTickCount();
-  HANDLE turn = OpenOrMakeTurn(name);
+  const WideText turnName = Wide(name);
+  HANDLE turn = OpenOrMakeTurn(turnName);
   for (; !turn && GetLastError() == ERROR_ACCESS_DENIED && GetTickCount() - start < waitMs;
-       turn = OpenOrMakeTurn(name))
+       turn = OpenOrMakeTurn(turnName))
     Sleep(kTryTurnEveryMs);
   if (!turn) return nullptr;
   DWORD spent = GetTickCount() - start;
@@ -218,51 +305,104 @@ void GiveBackTurn(void* turn) {
   CloseHandle(turn);
 }
 
-// The library `name` from the system folder, and from nowhere else: not from the
-// launcher's folder, where anyone may have left a file of that name (dwmapi.dll
-// is not among the libraries Windows always takes from its own folder). Vista and
-// 7 without update KB2533623 do not know LOAD_LIBRARY_SEARCH_SYSTEM32; they are
-// given the full path.
-static HMODULE LoadSystemLibrary(const char* name) {
-  HMODULE library = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (library || GetLastError() != ERROR_INVALID_PARAMETER) return library;
-  char folder[MAX_PATH];
-  UINT length = GetSystemDirectoryA(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  return LoadLibraryA((std::string(folder, length) + "\\" + name).c_str());
-}
-
+// dwmapi.dll is not among the libraries Windows always takes from its own folder.
 bool IsCompositionEnabled() {
   using Query = HRESULT(WINAPI*)(BOOL*);
-  HMODULE dwmapi = LoadSystemLibrary("dwmapi.dll");
-  if (!dwmapi) return false;
-  auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(GetProcAddress(dwmapi, "DwmIsCompositionEnabled")));
+  auto query = SystemFunction<Query>(L"dwmapi.dll", "DwmIsCompositionEnabled");
   BOOL enabled = FALSE;
-  bool on = query && SUCCEEDED(query(&enabled)) && enabled;
-  FreeLibrary(dwmapi);
-  return on;
+  return query && SUCCEEDED(query(&enabled)) && enabled;
 }
 
-bool TextEquals(const wchar_t* a, const wchar_t* b) { return StrCmpW(a, b) == 0; }
+// StrCmpW compares so; shlwapi.dll itself is not imported, since under Wine it
+// brings shcore.dll from the launcher's folder.
+bool TextEquals(const wchar_t* a, const wchar_t* b) {
+  return CompareStringW(GetThreadLocale(), 0, a, -1, b, -1) == CSTR_EQUAL;
+}
 
 // Started directly, not through cmd.exe: a graphical program of our own has no
-// console, so Windows would open one for cmd.exe that stays as long as the simulator
-// runs, and cmd.exe would expand %NAME% pairs in the folder path, refuse a current
-// folder on a network share, and run the AutoRun command of the registry first.
-void RunCommand(const std::string& command, ConsoleWindow console) {
-  STARTUPINFOA startup{};
+// console, so Windows would open one for cmd.exe, and cmd.exe would expand %NAME%
+// pairs in the folder path, refuse a current folder on a network share, and run
+// the AutoRun command of the registry first.
+void RunCommand(const std::string& command) {
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (console == ConsoleWindow::kMinimizedWithoutFocus) {
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINNOACTIVE;
-  }
-  std::string commandLine = command;  // CreateProcessA may write into it
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINNOACTIVE;
+  WideText commandLine = Wide(command);  // CreateProcessW may write into it
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process))
     return;
   CloseHandle(process.hThread);
   WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hProcess);
+}
+
+// The folder `get` fills in, as GetSystemDirectoryW does.
+static WideText Folder(UINT(WINAPI* get)(wchar_t*, UINT)) {
+  wchar_t folder[MAX_PATH];
+  UINT length = get(folder, MAX_PATH);
+  return length < MAX_PATH ? WideText(folder, length) : WideText();
+}
+
+// Where CreateProcess looks for a program named without a folder, in its order:
+// the launcher's own folder, the current folder (unless the environment says
+// NoDefaultCurrentDirectoryInExePath), the system folder, the 16-bit system
+// folder, the Windows folder, then each folder of PATH. Empty when none holds it.
+static WideText FindProgram(const WideText& name) {
+  std::vector<wchar_t> space(32768);  // the longest path, and the longest variable
+  WideText own(space.data(), GetModuleFileNameW(nullptr, space.data(), space.size()));
+  std::vector<WideText> folders = {own.substr(0, own.rfind(L'\\'))};
+  if (NeedCurrentDirectoryForExePathW(name.c_str()))
+    folders.emplace_back(space.data(), GetCurrentDirectoryW(space.size(), space.data()));
+  folders.push_back(Folder(GetSystemDirectoryW));
+  folders.push_back(Folder(GetWindowsDirectoryW) + L"\\System");
+  folders.push_back(Folder(GetWindowsDirectoryW));
+  DWORD length = GetEnvironmentVariableW(L"PATH", space.data(), space.size());
+  WideText path(space.data(), length < space.size() ? length : 0);
+  for (size_t start = 0, end; start < path.size(); start = end + 1) {
+    end = std::min(path.find(L';', start), path.size());
+    WideText folder = path.substr(start, end - start);
+    folder.erase(std::remove(folder.begin(), folder.end(), L'"'), folder.end());
+    folders.push_back(folder);
+  }
+  for (WideText folder : folders) {
+    if (folder.empty()) continue;
+    if (folder.back() != L'\\') folder += L'\\';
+    DWORD attributes = GetFileAttributesW((folder + name).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    length = GetFullPathNameW((folder + name).c_str(), space.size(), space.data(), nullptr);
+    return WideText(space.data(), length < space.size() ? length : 0);
+  }
+  return {};
+}
+
+// ShellExecuteEx, unlike CreateProcess, starts a program that must run with raised
+// rights (by its manifest, or by "Run this program as an administrator"), asking
+// for them as a double-click does. COM is made ready first, and the start is
+// synchronous, as the shell asks of a caller with no message loop. No box of its
+// own when the start fails, and no zone check: a program that CreateProcess
+// started without a warning starts without one.
+void StartProgram(const std::string& name) {
+  const WideText program = FindProgram(Wide(name));
+  if (program.empty()) return;
+  using Start = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  using InitializeCom = HRESULT(WINAPI*)(void*, DWORD);
+  using UninitializeCom = void(WINAPI*)();
+  auto start = SystemFunction<Start>(L"shell32.dll", "ShellExecuteExW");
+  auto initializeCom = SystemFunction<InitializeCom>(L"ole32.dll", "CoInitializeEx");
+  auto uninitializeCom = SystemFunction<UninitializeCom>(L"ole32.dll", "CoUninitialize");
+  if (!start || !initializeCom || !uninitializeCom) return;
+  HRESULT com = initializeCom(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  SHELLEXECUTEINFOW run{};
+  run.cbSize = sizeof run;
+  run.fMask =
+      SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
+  run.lpFile = program.c_str();
+  run.nShow = SW_SHOWNORMAL;
+  if (start(&run) && run.hProcess) {  // a start handed to another program gives no handle
+    WaitForSingleObject(run.hProcess, INFINITE);
+    CloseHandle(run.hProcess);
+  }
+  if (SUCCEEDED(com)) uninitializeCom();
 }

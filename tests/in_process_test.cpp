@@ -1,6 +1,7 @@
 // What only the launcher's own process sees, or can time.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "case.h"
@@ -16,7 +17,7 @@
 
 // A settings folder of its own below Wine's temporary folder, named APPDATA.
 static std::string SettingsFolder(const std::string& name, const std::string& text) {
-  std::string appdata = NewFolder(fs::temp_directory_path() / "vyra" / name);
+  std::string appdata = NewFolder((fs::temp_directory_path() / "vyra" / name).string());
   WriteText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg", text);
   SetEnvironmentVariableA("APPDATA", appdata.c_str());
   return appdata;
@@ -58,7 +59,7 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
   std::string work = SettingsFolder("turn-bound", "[GRAPHICS]\r\nHDR=1\r\n");
   SetCurrentDirectoryA(work.c_str());
   Tree want = Below(work);
-  want[work + "\\Prepar3D.log"] = {"[Prepar3D.exe]\r\n"};  // started once the turn was free
+  want[work + "\\Prepar3D.log"] = {"[" BIN_DIR "Prepar3D.exe]\r\n"};  // once the turn was free
 
   HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread holder([taken] {
@@ -98,6 +99,31 @@ TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
     EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), variable.found) << variable.length;
     EXPECT_EQ(value, variable.found ? set : "untouched") << variable.length;
   }
+}
+
+// Every file operation of the launcher's own waits out a program that holds the
+// file for a moment without sharing it, as a backup client or a scanner does.
+TEST(InProcess, WaitsOutAProgramThatHoldsTheFileAMoment) {
+  constexpr DWORD kHeldMs = 300;
+  ASSERT_EQ(GetACP(), 1252u) << "the tests pin Wine's code page (LC_ALL=C.UTF-8)";
+  const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "held").string());
+  const std::string file = folder + "\\Prepar3D.cfg", copy = folder + "\\copy";
+  WriteText(file, "[GRAPHICS]\r\nHDR=1\r\n");
+  const std::pair<const char*, std::function<bool()>> operations[] = {
+      {"profile write", [&] { return WriteIniString("GRAPHICS", "HDR", "0", file); }},
+      {"flush", [&] { return FlushToDisk(file); }},
+      {"copy", [&] { return CopyToNew(file, copy); }},
+  };
+  for (const auto& [what, operation] : operations) {
+    HANDLE held = CreateFileW(Wide(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, 0);
+    std::thread letGo([held] {
+      Sleep(kHeldMs);
+      CloseHandle(held);
+    });
+    EXPECT_TRUE(operation()) << what;
+    letGo.join();
+  }
+  EXPECT_EQ(ReadText(copy), "[GRAPHICS]\r\nHDR=0\r\n");
 }
 
 // The plug-in's settings from a file without a [VYRA] section. The record is

@@ -1,9 +1,10 @@
 // Stands in for cscript.exe or Prepar3D.exe: appends one line to RECORD_FILE
 // in the current folder, the command and each argument as the C runtime split
-// them, in brackets. The line is written in one append, whole, one double at a
-// time: Wine's appends from two processes at once can land on the same place,
-// and one line is lost. It adds "[through cmd.exe]" when the command processor
-// started it, rather than the launcher itself.
+// them from the UTF-16 command line, in brackets, in UTF-8: a letter the
+// launcher handed over as "?" or a look-alike is recorded as that. The line is written in one
+// append, whole, one double at a time: Wine's appends from two processes at once can land on the
+// same place, and one line is lost. It adds "[through cmd.exe]" when the command processor started
+// it, rather than the launcher itself.
 //
 // The script (SCRIPT) also says so when it runs while its launcher does not hold
 // the launchers' turn ("[outside the turn]"), and when its console was not asked
@@ -35,14 +36,14 @@ static int Registrations() {
 }
 
 // The image name of the process that started this one.
-static std::string ParentName() {
+static std::wstring ParentName() {
   HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  std::map<DWORD, std::string> names;
+  std::map<DWORD, std::wstring> names;
   DWORD parent = 0;
-  PROCESSENTRY32 process{};
+  PROCESSENTRY32W process{};
   process.dwSize = sizeof process;
-  for (BOOL more = Process32First(processes, &process); more;
-       more = Process32Next(processes, &process)) {
+  for (BOOL more = Process32FirstW(processes, &process); more;
+       more = Process32NextW(processes, &process)) {
     names[process.th32ProcessID] = process.szExeFile;
     if (process.th32ProcessID == GetCurrentProcessId()) parent = process.th32ParentProcessID;
   }
@@ -56,7 +57,15 @@ static bool ConsoleMinimizedWithoutFocus() {
   return (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE;
 }
 
-int main(int argc, char** argv) {
+static std::string Utf8(const wchar_t* text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], size, nullptr, nullptr);
+  utf8.pop_back();  // the terminating zero
+  return utf8;
+}
+
+int wmain(int argc, wchar_t** argv) {
   HANDLE turn = CreateMutexExA(nullptr, kTurnName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
   DWORD waited = WaitForSingleObject(turn, 0);
   bool outsideTurn = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
@@ -71,8 +80,8 @@ int main(int argc, char** argv) {
     Sleep(kLookEveryMs);
 
   std::string line;
-  for (int i = 0; i < argc; ++i) line += std::string("[") + argv[i] + "]";
-  if (lstrcmpiA(ParentName().c_str(), "cmd.exe") == 0) line += "[through cmd.exe]";
+  for (int i = 0; i < argc; ++i) line += "[" + Utf8(argv[i]) + "]";
+  if (lstrcmpiW(ParentName().c_str(), L"cmd.exe") == 0) line += "[through cmd.exe]";
   if (SCRIPT && outsideTurn) line += "[outside the turn]";
   if (SCRIPT && !ConsoleMinimizedWithoutFocus()) line += "[console not minimized without focus]";
   if (awaited) line += "[" + std::to_string(seen) + " registrations]";

@@ -16,9 +16,19 @@
 #include <string>
 #include <vector>
 
-// A path made from narrow text reads it in the ANSI code page, as the launcher
-// does; path::string() gives UTF-8, so the runner compares only names it spelled.
+// The runner's texts are UTF-8, as the launcher's are, and cross to Windows in
+// UTF-16. A path made from narrow text would read it in the ANSI code page, so
+// every path is made with PathOf; path::string() gives UTF-8.
 namespace fs = std::filesystem;
+
+inline fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
+
+// `path` below the project, unless it is a full path.
+inline std::string InProject(const std::string& path) {
+  return (PathOf(SOURCE_DIR) / PathOf(path)).string();
+}
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
 
 // A file or a folder, as the runner compares it.
 struct Entry {
@@ -111,15 +121,15 @@ std::string CaseFolder();
 CaseFile ReadCase(const std::string& name);
 
 // An empty folder `folder`, emptied if it was there.
-std::string NewFolder(const fs::path& folder);
+std::string NewFolder(const std::string& folder);
 
 // Writes `text` to `path`, making the folders on the way ("...\" makes only folders).
-void WriteText(const fs::path& path, const std::string& text);
+void WriteText(const std::string& path, const std::string& text);
 
-std::string ReadText(const fs::path& path);
+std::string ReadText(const std::string& path);
 
 // Makes `link` a symbolic link to the Unix path `target`.
-void MakeSymbolicLink(const fs::path& link, const std::string& target);
+void MakeSymbolicLink(const std::string& link, const std::string& target);
 
 // The Linux spelling of the Windows path `path`, as Wine maps it.
 std::string LinuxPath(const std::string& path);

@@ -9,7 +9,7 @@
 #include "case.h"
 
 std::string Spelling(const std::string& path) {
-  std::string spelled = fs::path(path).string();
+  std::string spelled = PathOf(path).string();
   while (spelled.size() > 1 && spelled.back() == '\\') spelled.pop_back();
   return spelled;
 }
@@ -49,7 +49,8 @@ static long long SmallDiskFree() {
 // set NAME=VALUE: sets a variable for the launcher, and for the lines below.
 static void Set(CaseFile&, const std::string& rest) {
   size_t equals = rest.find('=');
-  SetEnvironmentVariableA(rest.substr(0, equals).c_str(), rest.substr(equals + 1).c_str());
+  SetEnvironmentVariableW(Wide(rest.substr(0, equals)).c_str(),
+                          Wide(rest.substr(equals + 1)).c_str());
 }
 
 // command "VyraLauncher.exe"TEXT: the command line; the launcher receives TEXT.
@@ -66,10 +67,10 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
   std::string path = Place(c, rest.substr(0, data));
   std::string dataFile;
   if (data != std::string::npos) dataFile = rest.substr(data + 3);
-  if (!dataFile.empty() && fs::path(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
+  if (!dataFile.empty() && PathOf(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
   std::string bytes = text;
   if (!dataFile.empty()) {
-    bytes = ReadText(fs::path(SOURCE_DIR) / dataFile);
+    bytes = ReadText(InProject(dataFile));
     bool lfAlone = bytes.find('\n') != std::string::npos &&
                    bytes.find("\r\n") == std::string::npos && bytes.find('\0') == std::string::npos;
     if (!text.empty())
@@ -94,15 +95,15 @@ template <DWORD kAttribute>
 static void Attribute(CaseFile& c, const std::string& rest) {
   std::string path = Place(c, rest);
   if (path.back() == '\\') path.pop_back();
-  c.setUp.push_back([path] {
-    DWORD had = GetFileAttributesA(path.c_str()) & ~FILE_ATTRIBUTE_DIRECTORY;
+  c.setUp.push_back([path = Wide(path)] {
+    DWORD had = GetFileAttributesW(path.c_str()) & ~FILE_ATTRIBUTE_DIRECTORY;
     // Wine keeps hidden and system in an extended attribute, which a user other
     // than root cannot write on a read-only file: read-only comes last.
-    SetFileAttributesA(path.c_str(), had & ~FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA(path.c_str(), (had | kAttribute) & ~FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA(path.c_str(), had | kAttribute);
-    if (!(GetFileAttributesA(path.c_str()) & kAttribute))
-      GTEST_SKIP() << "this file system does not keep the attributes of " << path;
+    SetFileAttributesW(path.c_str(), had & ~FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(path.c_str(), (had | kAttribute) & ~FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(path.c_str(), had | kAttribute);
+    if (!(GetFileAttributesW(path.c_str()) & kAttribute))
+      GTEST_SKIP() << "this file system does not keep the attributes of " << Utf8(path);
   });
 }
 
@@ -110,7 +111,7 @@ static void Attribute(CaseFile& c, const std::string& rest) {
 // `ln -s` takes it, or a case path that names a drive.
 static void Symlink(CaseFile& c, const std::string& rest) {
   size_t arrow = rest.find(" > ");
-  fs::path link = Place(c, rest.substr(0, arrow));
+  std::string link = Place(c, rest.substr(0, arrow));
   std::string target = rest.substr(arrow + 3);
   bool windows = target[1] == ':';
   if (windows) target = Place(c, target);
@@ -120,11 +121,11 @@ static void Symlink(CaseFile& c, const std::string& rest) {
 // hardlink PATH > FILE: gives the case's FILE a second name, PATH.
 static void Hardlink(CaseFile& c, const std::string& rest) {
   size_t arrow = rest.find(" > ");
-  fs::path name = Place(c, rest.substr(0, arrow));
+  std::string name = Place(c, rest.substr(0, arrow));
   std::string file = Place(c, rest.substr(arrow + 3));
   c.setUp.push_back([=] {
-    fs::create_directories(name.parent_path());
-    CreateHardLinkA(name.string().c_str(), file.c_str(), nullptr);
+    fs::create_directories(PathOf(name).parent_path());
+    CreateHardLinkW(Wide(name).c_str(), Wide(file).c_str(), nullptr);
   });
 }
 

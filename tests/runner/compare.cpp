@@ -16,12 +16,13 @@ Entry EntryAt(const fs::path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;  // a link whose target is gone
   bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
-  return {folder ? "" : ReadText(path), attributes & kCompared};
+  return {folder ? "" : ReadText(path.string()), attributes & kCompared};
 }
 
 Tree Below(const std::string& folder, bool deep) {
   Tree tree;
-  for (auto entry = fs::recursive_directory_iterator(folder); entry != fs::end(entry); ++entry) {
+  for (auto entry = fs::recursive_directory_iterator(PathOf(folder)); entry != fs::end(entry);
+       ++entry) {
     tree[entry->path().string()] = EntryAt(entry->path());
     if (!deep) entry.disable_recursion_pending();
   }
@@ -31,7 +32,7 @@ Tree Below(const std::string& folder, bool deep) {
 Tree Snapshot(const CaseFile& c) {
   Tree tree = Below(c.work);
   for (const auto& folder : c.rootFolders)  // a file there is seen in the root's own listing
-    if (fs::is_directory(folder)) tree.merge(Below(folder));
+    if (fs::is_directory(PathOf(folder))) tree.merge(Below(folder));
   return tree;
 }
 
@@ -39,9 +40,7 @@ std::string LinuxPath(const std::string& path) {
   using Convert = char*(CDECL*)(const wchar_t*);
   auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  std::wstring wide(path.size() + 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], wide.size());
-  char* converted = convert ? convert(wide.c_str()) : nullptr;
+  char* converted = convert ? convert(Wide(path).c_str()) : nullptr;
   std::string spelled = converted ? converted : "";
   HeapFree(GetProcessHeap(), 0, converted);
   return spelled;
@@ -150,10 +149,13 @@ static bool CrLfLines(const std::string& bytes, std::vector<std::string>& lines)
   return !lines.empty();
 }
 
-// `bytes` with the work folder spelled %WORK%, as case files write it.
+// `bytes` with the work folder spelled %WORK% and the programs' folder %BIN%, as
+// case files write them.
 static std::string WithWorkSpelledOut(const CaseFile& c, std::string bytes) {
-  for (size_t at = bytes.find(c.work); at != std::string::npos; at = bytes.find(c.work, at))
-    bytes.replace(at, c.work.size(), "%WORK%");
+  for (auto [folder, name] :
+       {std::pair<std::string, std::string>{c.work, "%WORK%"}, {BIN_DIR, "%BIN%"}})
+    for (size_t at = bytes.find(folder); at != std::string::npos; at = bytes.find(folder, at))
+      bytes.replace(at, folder.size(), name);
   return bytes;
 }
 
@@ -161,7 +163,7 @@ static std::string WithWorkSpelledOut(const CaseFile& c, std::string bytes) {
 // lines of the case file, in the place of the lines after it, up to the next
 // file's text; anything else the case does not expect is left to its author.
 void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& differing) {
-  const fs::path caseFile = fs::path(SOURCE_DIR) / c.file;
+  const fs::path caseFile = PathOf(InProject(c.file));
   std::vector<std::string> lines;
   std::ifstream in(caseFile, std::ios::binary);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -181,7 +183,7 @@ void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& dif
         named && !fromDataFile && CrLfLines(WithWorkSpelledOut(c, written->second.bytes), text);
     if (fromDataFile) {
       const std::string& dataFile = changed->second.dataFile;
-      WriteText(fs::path(SOURCE_DIR) / dataFile, written->second.bytes);
+      WriteText(InProject(dataFile), written->second.bytes);
       std::cout << "taken over: " << name << " into " << dataFile << "\n";
     } else if (asLines) {
       int plusLine = changed->second.line;

@@ -18,9 +18,9 @@
 // may hold the file a moment longer lets that open through.
 static HANDLE OpenToRead(const std::string& path, DWORD shared) {
   HANDLE file;
-  while ((file = CreateFileA(path.c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0,
+  while ((file = CreateFileW(Wide(path).c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0,
                              nullptr)) == INVALID_HANDLE_VALUE &&
-         GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+         GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES)
     Sleep(0);
   return file;
 }
@@ -137,15 +137,15 @@ void When(CaseFile& c, const std::string& rest) {
                           FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &watch->read, nullptr);
   };
   c.beforeRun.push_back([=](const CaseFile&) {
-    std::string folder = fs::path(path).parent_path().string();
-    watch->folder = CreateFileA(
+    std::wstring folder = PathOf(path).parent_path().wstring();
+    watch->folder = CreateFileW(
         folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
     watch->read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     watch->seen = 0;
     readChanges();  // from here on, every change is kept
   });
-  std::wstring name = fs::path(path).filename().wstring();
+  std::wstring name = PathOf(path).filename().wstring();
   c.whileRunning.push_back([=](const CaseFile& c) {
     if (WaitForSingleObject(watch->read.hEvent, kLookForChangesMs) != WAIT_OBJECT_0) return;
     DWORD got = 0;

@@ -23,10 +23,19 @@ static void StartUnix(const std::string& program, const std::string& arguments,
   CloseHandle(process.hProcess);
 }
 
+std::wstring Wide(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8.size(), &wide[0], wide.size()));
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) { return fs::path(wide).string(); }
+
 // Under Wine, a Windows program can neither make a symbolic link nor remove one
 // whose target is gone: the Linux side does both.
-std::string NewFolder(const fs::path& folder) {
+std::string NewFolder(const std::string& name) {
   static int asides = 0;
+  const fs::path folder = PathOf(name);
   std::error_code failed;
   for (const auto& entry : fs::recursive_directory_iterator(folder, failed))
     SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
@@ -40,8 +49,9 @@ std::string NewFolder(const fs::path& folder) {
   return folder.string();
 }
 
-void MakeSymbolicLink(const fs::path& link, const std::string& target) {
+void MakeSymbolicLink(const std::string& name, const std::string& target) {
   constexpr int kTries = 100, kTryEveryMs = 50;
+  const fs::path link = PathOf(name);
   fs::create_directories(link.parent_path());
   StartUnix("ln", "-s \"" + target + "\" \"" + link.filename().string() + "\"",
             link.parent_path().string());
@@ -49,21 +59,33 @@ void MakeSymbolicLink(const fs::path& link, const std::string& target) {
   EXPECT_TRUE(fs::exists(link)) << "no symbolic link " << link.string() << " to " << target;
 }
 
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
+void WriteText(const std::string& path, const std::string& text) {
+  fs::create_directories(PathOf(path).parent_path());
+  std::ofstream(PathOf(path), std::ios::binary) << text;
 }
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
+std::string ReadText(const std::string& path) {
+  std::ifstream file(PathOf(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// `text` with each %NAME% of a set variable replaced by its value.
+// `text` with each %NAME% of a set variable replaced by its value in UTF-8, every
+// other byte as it stands.
 static std::string Expand(const std::string& text) {
-  constexpr DWORD kLongestExpansion = 32768;  // what ExpandEnvironmentStrings can give
-  static char space[kLongestExpansion];
-  return std::string(space, ExpandEnvironmentStringsA(text.c_str(), space, sizeof space) - 1);
+  std::string expanded;
+  for (size_t at = 0; at < text.size();) {
+    size_t percent = text.find('%', at);
+    size_t end = percent == std::string::npos ? percent : text.find('%', percent + 1);
+    if (end == std::string::npos) return expanded + text.substr(at);
+    expanded += text.substr(at, percent - at);
+    std::wstring name = Wide(text.substr(percent + 1, end - percent - 1)), value(32767, L'\0');
+    SetLastError(ERROR_SUCCESS);
+    value.resize(GetEnvironmentVariableW(name.c_str(), &value[0], value.size()));
+    bool set = !name.empty() && GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    expanded += set ? Utf8(value) : "%";
+    at = set ? end + 1 : percent + 1;
+  }
+  return expanded;
 }
 
 std::string CaseFolder() {
@@ -75,7 +97,7 @@ CaseFile ReadCase(const std::string& name) {
   CaseFile c;
   c.name = name;
   c.file = CaseFolder() + "/" + name + ".case";
-  c.work = NewFolder(fs::temp_directory_path() / "vyra" / name);
+  c.work = NewFolder((fs::temp_directory_path() / "vyra" / name).string());
   for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
     SetEnvironmentVariableA(variable, nullptr);
   SetEnvironmentVariableA("WORK", c.work.c_str());
@@ -83,7 +105,7 @@ CaseFile ReadCase(const std::string& name) {
   if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
     SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
   std::vector<std::string> lines;
-  std::ifstream file(fs::path(SOURCE_DIR) / c.file);
+  std::ifstream file(PathOf(InProject(c.file)));
   for (std::string line; std::getline(file, line);) lines.push_back(line);
   // Each line is expanded once, when it is reached: a "set" line counts for the lines below it.
   for (size_t next = 0; next < lines.size();) {
@@ -104,8 +126,9 @@ CaseFile ReadCase(const std::string& name) {
       directive->second.readText(c, rest, text);
     }
   }
-  std::string copy = c.work + "\\VyraLauncher.exe";  // a case may run a copy of its own
-  c.launcher = c.before.count(copy) ? copy : Expand("%LAUNCHER%");
+  c.launcher = Expand("%LAUNCHER%");
+  for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
+    if (PathOf(path).filename() == "VyraLauncher.exe") c.launcher = path;
   return c;
 }
 
@@ -113,10 +136,11 @@ CaseFile ReadCase(const std::string& name) {
 static void SetUpFiles(const CaseFile& c) {
   SetCurrentDirectoryA(BIN_DIR);  // not in the work folder, which is made anew
   NewFolder(c.work);
-  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // left by a run cut short
+  for (const auto& folder : c.rootFolders)
+    fs::remove_all(PathOf(folder));  // left by a run cut short
   for (const auto& [path, content] : c.before) WriteText(path, content);
   for (const auto& step : c.setUp) step();
-  SetCurrentDirectoryA(c.work.c_str());
+  SetCurrentDirectoryW(Wide(c.work).c_str());
 }
 
 // Starts the case's launchers at the same moment, with what the case does
@@ -125,12 +149,12 @@ static void Launch(const CaseFile& c) {
   for (const auto& step : c.beforeRun) step(c);
   std::vector<PROCESS_INFORMATION> launchers(c.launchers);
   for (auto& process : launchers) {
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    std::string command = "\"" + c.launcher + "\"" + c.command;
-    EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+    std::wstring command = Wide("\"" + c.launcher + "\"" + c.command);
+    EXPECT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                                nullptr, nullptr, &startup, &process))
-        << command;
+        << Utf8(command);
   }
   std::vector<HANDLE> running;
   for (const auto& process : launchers) running.push_back(process.hProcess);
@@ -179,7 +203,7 @@ TEST_P(Case, Run) {
     std::string spelled = Spelling(path);
     bool folder = path.back() == '\\';
     if (!folder && !c.after.count(spelled) && !c.gone.count(spelled))
-      stamps[path] = fs::last_write_time(path);
+      stamps[path] = fs::last_write_time(PathOf(path));
   }
 
   Tree reportedOfWork, reportedOfRoot;  // what was reported, for "as before"
@@ -198,18 +222,19 @@ TEST_P(Case, Run) {
     Report(c, root, Below(drive, false), c.when + " at the drive's root", reportedOfRoot);
     std::error_code gone;
     for (const auto& [path, time] : stamps)
-      if (fs::last_write_time(path, gone) != time)
+      if (fs::last_write_time(PathOf(path), gone) != time)
         FAIL_AT(c, LineOf(c, path)) << NameOf(c, path) << " was rewritten" << c.when;
   }
   if (HasFailure()) Keep(c, firstWritten, firstDiffering);
   SetCurrentDirectoryA(BIN_DIR);
-  for (const auto& folder : c.rootFolders) fs::remove_all(folder);  // other cases look there
+  for (const auto& folder : c.rootFolders)
+    fs::remove_all(PathOf(folder));  // other cases look there
 }
 
 // Every case file of the case folder, in order of name.
 static std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(fs::path(SOURCE_DIR) / CaseFolder()))
+  for (const auto& entry : fs::directory_iterator(PathOf(InProject(CaseFolder()))))
     if (entry.path().extension() == ".case") names.push_back(entry.path().stem().string());
   std::sort(names.begin(), names.end());
   return names;
