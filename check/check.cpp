@@ -1,44 +1,12 @@
 #include "check.h"
 
-#include "platform.h"
 #include "simconfig.h"
 
 namespace {
 
 // The rules read the settings file itself and write their corrections to a
-// working copy beside it, which takes the file's place in one step once every
-// correction reached it: a full disk, a quota, a crash or a power cut leaves the
-// file as it was, never cut short. The copy's name is fixed, not *.cfg, and no
-// longer than "Prepar3D.cfg", so it fits wherever the file's own path fits; a
-// run cut short leaves one stray copy at most, which the simulator never reads
-// and the next run removes.
+// working copy beside it, which is no .cfg file.
 constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
-
-struct WorkingCopy {
-  std::string file;     // the file the copy replaces; empty when nothing may be corrected
-  std::string path;     // the copy beside it
-  FileStamp stamp;      // the file's, when the copy was made
-  bool tried = false;   // the first correction has tried to make the copy
-  bool ours = false;    // this run made the copy
-  bool intact = false;  // ours, and every correction since reached it
-};
-
-// The copy goes beside the file that a link finally names, so that the rename
-// replaces that file and the link stays. A file with a second name (a hard
-// link) is not corrected at all: a copy in its place would cut the other name
-// off. A copy left by a run cut short goes first, so that nothing of it (bytes
-// or attributes) passes on; anything else there (a folder, a link, another
-// file's second name) is not ours and stays exactly as it is, and then no copy
-// can be made.
-WorkingCopy WorkingCopyFor(const std::string& settingsFile) {
-  WorkingCopy copy;
-  std::string file = settingsFile.empty() ? settingsFile : FinalPath(settingsFile);
-  if (file.empty() || NameCount(file) != 1) return copy;
-  copy.file = file;
-  copy.path = file.substr(0, file.rfind('\\') + 1) + kWorkingCopyName;
-  if (IsPlainFile(copy.path)) RemoveFile(copy.path);
-  return copy;
-}
 
 // Makes the copy at the first correction, noting the file's stamp first. Once a
 // write has failed, writes nothing more.
@@ -49,18 +17,6 @@ void Correct(WorkingCopy& copy, const char* section, const char* key, const char
   }
   copy.tried = true;
   if (copy.intact) copy.intact = WriteIniString(section, key, value, copy.path);
-}
-
-// The one place the settings file is replaced: by a copy that took every
-// correction and is on the disk, and only while the file is as it was when the
-// copy was made, is not read-only and could be written. Otherwise the file
-// stands and the copy goes. False when another program saved the file meanwhile.
-bool PutInPlace(const WorkingCopy& copy) {
-  if (!copy.ours) return true;
-  if (copy.intact && FlushToDisk(copy.path) && ReplaceFileWith(copy.file, copy.path, copy.stamp))
-    return true;
-  RemoveFile(copy.path);
-  return StampOf(copy.file) == copy.stamp;
 }
 
 // Runs the rules on the file `path`, writing what they correct to `copy`.
@@ -106,7 +62,7 @@ AdvisoryList RunRules(const std::string& path, WorkingCopy& copy) {
 AdvisoryList CheckSimulatorSettings() {
   const std::string path = GetSimulatorConfigPath();  // empty without a simulator folder
   for (int pass = 1;; ++pass) {
-    WorkingCopy copy = WorkingCopyFor(path);
+    WorkingCopy copy = WorkingCopyFor(path, kWorkingCopyName);
     AdvisoryList advice = RunRules(path, copy);
     if (PutInPlace(copy) || pass == 2) return advice;
   }

@@ -42,9 +42,17 @@ bool WriteIniString(const std::string& section, const std::string& key, const st
                     const std::string& path);
 
 // A file operation that another program's open refuses is tried again with growing
-// pauses, about 1.4 s in all, and fails only then: every open of a file the
-// launcher makes itself, the profile write and the copy, when refused for sharing;
-// the replacing rename and the removal below, when refused for sharing or access.
+// pauses, about 1.4 s in all, and fails only then: every open of a file that the
+// launcher makes itself, the profile write and the copy, when refused for
+// sharing; the renames and the removal below, when refused for sharing or access.
+// An open that asks for no access, only to look, is never refused so. A program
+// that holds one file for good costs a run about 1.4 s (2.8 s for a working copy,
+// which is written and then removed). At most 36 operations of a run can be
+// refused: 14 in each of the settings check's two passes (a removal, the copy,
+// four profile writes and four room checks, the flush, the check that the file
+// could be written, the rename, a removal), 8 for the module list. Where another
+// program refuses every one of them until just before its last try, a run spends
+// about 50 s on retries, all together.
 
 // The path of the file that `path` finally names, symbolic links followed, in the
 // usual spelling (C:\..., \\server\share\...); empty when it cannot be opened.
@@ -72,6 +80,15 @@ FileStamp StampOf(const std::string& path);
 // copy cut short, when that fails.
 bool CopyToNew(const std::string& from, const std::string& to);
 
+// Sets `bytes` to what the file `path` holds, when it holds at most `most` bytes;
+// false when it holds more, is a folder, or cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes, unsigned long long most);
+
+// Writes `bytes` as the whole of the file `path`: of a new one, where nothing may
+// stand yet, when `makeNew`, else of the file there; false when that fails, a new
+// file then left not at all.
+bool WriteWholeFile(const std::string& path, const std::string& bytes, bool makeNew);
+
 // Forces what was written to the file `path` onto the disk; false when that fails.
 bool FlushToDisk(const std::string& path);
 
@@ -81,6 +98,10 @@ bool FlushToDisk(const std::string& path);
 // when it does not or the rename fails.
 bool ReplaceFileWith(const std::string& path, const std::string& replacement,
                      const FileStamp& stamp);
+
+// Renames the file `from` to `to`, where nothing may stand, in one step; false,
+// with both as they were, when that fails.
+bool MoveToNew(const std::string& from, const std::string& to);
 
 // Removes the file `path`, whatever its attributes.
 void RemoveFile(const std::string& path);
@@ -103,13 +124,20 @@ bool IsCompositionEnabled();
 // Case-sensitive comparison of two whole UTF-16 texts, as StrCmpW makes it.
 bool TextEquals(const wchar_t* a, const wchar_t* b);
 
+// True when the script host would find a script engine for files ending in
+// `extension` (".vbs"): when the registry, in this process's view, names the
+// extension's file type, that type's engine, the engine's class, and the class's
+// library, as the host looks them up.
+bool ScriptEngineRegistered(const std::string& extension);
+
 // Starts the console program that `command` names, handing it `command` exactly
 // as its command line (no command processor takes part), in the current folder
 // and environment, inheriting no handle, its console minimized without the focus,
-// and returns once it has exited; at once when it cannot be started. Windows looks
-// for the program in the launcher's own folder, the current folder, the system
-// folders, then the search path.
-void RunCommand(const std::string& command);
+// and waits for it to exit: true, with its exit code in `exitCode`; false, at
+// once, when it cannot be started. Windows looks for the program in the
+// launcher's own folder, the current folder, the system folders, then the search
+// path.
+bool RunCommand(const std::string& command, unsigned long& exitCode);
 
 // Looks for the program file `name` where RunCommand would, and starts it by its
 // full path as Explorer does, through the shell: Windows asks for raised rights

@@ -226,6 +226,33 @@ bool CopyToNew(const std::string& from, const std::string& to) {
   return true;
 }
 
+bool ReadWholeFile(const std::string& path, std::string& bytes, unsigned long long most) {
+  HANDLE file = OpenShared(Wide(path), GENERIC_READ);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  DWORD read = 0;
+  bool whole = GetFileSizeEx(file, &size) && (unsigned long long)size.QuadPart <= most;
+  if (whole) bytes.resize(size.QuadPart);
+  whole = whole && (bytes.empty() || (ReadFile(file, &bytes[0], bytes.size(), &read, nullptr) &&
+                                      read == bytes.size()));
+  CloseHandle(file);
+  return whole;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, bool makeNew) {
+  const WideText name = Wide(path);
+  HANDLE file = makeNew ? CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr)
+                        : OpenShared(name, GENERIC_WRITE);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool whole = WriteFile(file, bytes.data(), bytes.size(), &written, nullptr) &&
+               written == bytes.size() && SetEndOfFile(file);
+  if (!CloseHandle(file)) whole = false;
+  if (!whole && makeNew) RemoveFile(path);
+  return whole;
+}
+
 bool FlushToDisk(const std::string& path) {
   HANDLE file = OpenShared(Wide(path), GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -256,6 +283,12 @@ bool ReplaceFileWith(const std::string& path, const std::string& replacement,
     if (!MayTryAgain(retries, true)) return false;
   }
   return false;
+}
+
+bool MoveToNew(const std::string& from, const std::string& to) {
+  for (int retries = 0; !MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH);)
+    if (!MayTryAgain(retries, true)) return false;
+  return true;
 }
 
 void RemoveFile(const std::string& path) {
@@ -319,11 +352,33 @@ bool TextEquals(const wchar_t* a, const wchar_t* b) {
   return CompareStringW(GetThreadLocale(), 0, a, -1, b, -1) == CSTR_EQUAL;
 }
 
+// The default value of the key `key` of HKEY_CLASSES_ROOT; empty when there is none.
+static WideText ClassValue(const WideText& key) {
+  wchar_t value[MAX_PATH];
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS)
+    return {};
+  return value;
+}
+
+// .vbs names VBSFile, VBSFile\ScriptEngine names VBScript, VBScript\CLSID names
+// the engine's class, whose InprocServer32 names its library. Windows removes
+// that registration with the engine; a 32-bit process, as this one and the
+// cscript.exe it starts, reads the classes' 32-bit view.
+bool ScriptEngineRegistered(const std::string& extension) {
+  WideText type = ClassValue(Wide(extension));
+  WideText engine = type.empty() ? type : ClassValue(type + L"\\ScriptEngine");
+  WideText engineClass = engine.empty() ? engine : ClassValue(engine + L"\\CLSID");
+  return !engineClass.empty() &&
+         !ClassValue(L"CLSID\\" + engineClass + L"\\InprocServer32").empty();
+}
+
 // Started directly, not through cmd.exe: a graphical program of our own has no
 // console, so Windows would open one for cmd.exe, and cmd.exe would expand %NAME%
 // pairs in the folder path, refuse a current folder on a network share, and run
 // the AutoRun command of the registry first.
-void RunCommand(const std::string& command) {
+bool RunCommand(const std::string& command, unsigned long& exitCode) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -332,10 +387,14 @@ void RunCommand(const std::string& command) {
   PROCESS_INFORMATION process;
   if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process))
-    return;
+    return false;
   CloseHandle(process.hThread);
   WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  exitCode = code;
   CloseHandle(process.hProcess);
+  return true;
 }
 
 // The folder `get` fills in, as GetSystemDirectoryW does.

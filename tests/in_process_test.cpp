@@ -126,6 +126,17 @@ TEST(InProcess, WaitsOutAProgramThatHoldsTheFileAMoment) {
   EXPECT_EQ(ReadText(copy), "[GRAPHICS]\r\nHDR=0\r\n");
 }
 
+// A module list larger than any a simulator has is not read, and stays as it is.
+TEST(InProcess, LeavesAModuleListLargerThanAnySimulatorsAlone) {
+  const std::string list =
+      NewFolder((fs::temp_directory_path() / "vyra" / "large").string()) + "\\dll.xml";
+  const std::string root = "<SimBase.Document>\r\n</SimBase.Document>\r\n";
+  const std::string large = std::string(kLargestModuleList + 1 - root.size(), ' ') + root;
+  WriteText(list, large);
+  EnterModule(list);
+  EXPECT_EQ(ReadText(list), large);
+}
+
 // The plug-in's settings from a file without a [VYRA] section. The record is
 // loaded once per process, so this test runs only in a process of its own.
 TEST(PluginDefaults, WithoutAVyraSection) {

@@ -1,15 +1,22 @@
-// Stands in for cscript.exe or Prepar3D.exe: appends one line to RECORD_FILE
-// in the current folder, the command and each argument as the C runtime split
-// them from the UTF-16 command line, in brackets, in UTF-8: a letter the
-// launcher handed over as "?" or a look-alike is recorded as that. The line is written in one
-// append, whole, one double at a time: Wine's appends from two processes at once can land on the
-// same place, and one line is lost. It adds "[through cmd.exe]" when the command processor started
-// it, rather than the launcher itself.
+// Stands in for cscript.exe or Prepar3D.exe: appends one line to RECORD_FILE in
+// the current folder, the command and each argument as the C runtime split them
+// from the UTF-16 command line, in brackets, in UTF-8 (a letter the launcher
+// handed over as "?" or a look-alike is recorded as that). The line is written
+// in one append, one double at a time: Wine's appends from two processes at once
+// can land on the same place. It adds "[through cmd.exe]" when the command
+// processor started it, rather than the launcher itself.
 //
-// The script (SCRIPT) also says so when it runs while its launcher does not hold
-// the launchers' turn ("[outside the turn]"), and when its console was not asked
-// to open minimized without the focus. The simulator, with SIMULATOR_RUNS_MS set,
-// runs that long before it writes its line. With REGISTRATIONS_AWAITED set to a
+// The script (SCRIPT) adds "[outside the turn]" when it runs while its launcher
+// does not hold the launchers' turn, and "[console not minimized without focus]"
+// when its console was not asked to open so. With SCRIPT_ACTS=enters it enters
+// the module in the module list it is handed, as a working script would; with
+// SCRIPT_ACTS=fails it ends with exit code 1, as a script host that could not
+// run the script; otherwise it enters nothing and ends with 0, as a script that
+// the pilot said no to.
+//
+// The simulator adds "[not shown as a double-click shows it]" when it was not
+// asked to show its window as Explorer asks. With SIMULATOR_RUNS_MS set, it runs
+// that long before it writes its line. With REGISTRATIONS_AWAITED set to a
 // number N, it runs until cscript.log holds N registrations, at most
 // kSimulatorRunsMs, and then adds how many it saw: a launcher started beside this
 // one registers while this simulator runs only once the turn is given back.
@@ -19,6 +26,7 @@
 // clang-format on
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -51,10 +59,23 @@ static std::wstring ParentName() {
   return names[parent];
 }
 
-static bool ConsoleMinimizedWithoutFocus() {
-  STARTUPINFOA startup;
-  GetStartupInfoA(&startup);
-  return (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE;
+// An entry before the closing root tag of the list, or a new list with it; none
+// where the list names the module already.
+static void EnterModule(const std::filesystem::path& list) {
+  std::ifstream in(list, std::ios::binary);
+  std::string xml{std::istreambuf_iterator<char>(in), {}};
+  in.close();
+  if (xml.find("VYRA_02.dll") != std::string::npos) return;
+  if (xml.empty()) xml = "<SimBase.Document>\r\n</SimBase.Document>\r\n";
+  const char entry[] = "<Launch.Addon><Path>VYRA_02.dll</Path></Launch.Addon>\r\n";
+  std::ofstream(list, std::ios::binary) << xml.insert(xml.rfind("</SimBase.Document>"), entry);
+}
+
+// True when whoever started this program asked it to show its window as `show`.
+static bool AskedToShow(WORD show) {
+  STARTUPINFOW startup;
+  GetStartupInfoW(&startup);
+  return (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == show;
 }
 
 static std::string Utf8(const wchar_t* text) {
@@ -83,7 +104,8 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 0; i < argc; ++i) line += "[" + Utf8(argv[i]) + "]";
   if (lstrcmpiW(ParentName().c_str(), L"cmd.exe") == 0) line += "[through cmd.exe]";
   if (SCRIPT && outsideTurn) line += "[outside the turn]";
-  if (SCRIPT && !ConsoleMinimizedWithoutFocus()) line += "[console not minimized without focus]";
+  if (SCRIPT && !AskedToShow(SW_SHOWMINNOACTIVE)) line += "[console not minimized without focus]";
+  if (!SCRIPT && !AskedToShow(SW_SHOWNORMAL)) line += "[not shown as a double-click shows it]";
   if (awaited) line += "[" + std::to_string(seen) + " registrations]";
   line += "\r\n";
   HANDLE oneAtATime = CreateMutexA(nullptr, FALSE, "Local\\VyraTestDoubles.Record");
@@ -95,5 +117,8 @@ int wmain(int argc, wchar_t** argv) {
       WriteFile(record, line.data(), line.size(), &written, nullptr) && written == line.size();
   bool closed = CloseHandle(record);
   ReleaseMutex(oneAtATime);
+  const char* acts = SCRIPT ? std::getenv("SCRIPT_ACTS") : nullptr;
+  if (acts && std::string(acts) == "enters" && argc > 2) EnterModule(argv[2]);
+  if (acts && std::string(acts) == "fails") return 1;
   return !(closed && whole);
 }

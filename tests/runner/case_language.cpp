@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "case.h"
 
@@ -58,15 +59,20 @@ static void Command(CaseFile& c, const std::string& rest) {
   c.command = rest.substr(rest.find('"', 1) + 1);
 }
 
-// --- PATH [< DATA] and +++ PATH [< DATA]: the lines below, each ending in CR LF,
-// or the bytes of DATA (below tests/data, or a full path) are what PATH holds
-// before, or after, the run. A PATH ending in "\" is a folder.
+// --- PATH [< DATA [as is]] and +++ PATH [< DATA [as is]]: the lines below, each
+// ending in CR LF, or the bytes of DATA (below tests/data, or a full path) are what
+// PATH holds before, or after, the run. A PATH ending in "\" is a folder. DATA is
+// a text with CR LF line ends, unless the case says "as is".
 template <bool kAfter>
 static void File(CaseFile& c, const std::string& rest, const std::string& text) {
   size_t data = rest.find(" < ");
   std::string path = Place(c, rest.substr(0, data));
   std::string dataFile;
   if (data != std::string::npos) dataFile = rest.substr(data + 3);
+  const std::string kAsIs = " as is";
+  bool asIs = dataFile.size() > kAsIs.size() &&
+              dataFile.compare(dataFile.size() - kAsIs.size(), kAsIs.size(), kAsIs) == 0;
+  if (asIs) dataFile.resize(dataFile.size() - kAsIs.size());
   if (!dataFile.empty() && PathOf(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
   std::string bytes = text;
   if (!dataFile.empty()) {
@@ -75,7 +81,7 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
                    bytes.find("\r\n") == std::string::npos && bytes.find('\0') == std::string::npos;
     if (!text.empty())
       FAIL_AT(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
-    if (lfAlone)
+    if (lfAlone && !asIs)
       FAIL_AT(c, c.line) << dataFile << " ends its lines in LF alone: data files are taken byte "
                          << "for byte, so save it with CR LF line ends";
   }
@@ -129,6 +135,30 @@ static void Hardlink(CaseFile& c, const std::string& rest) {
   });
 }
 
+// unregister KEY: removes the key KEY of HKEY_CLASSES_ROOT, which holds a default
+// value and no key below it, while each run goes on, as Windows does when it
+// removes what registered it; then puts it back. The registry is the Wine
+// prefix's: such a case runs alone (a run cut short leaves the key out until
+// the prefix is made anew).
+static void Unregister(CaseFile& c, const std::string& rest) {
+  const std::wstring key = Wide(rest);
+  auto value = std::make_shared<std::wstring>();
+  const int line = c.line;
+  c.beforeRun.push_back([=](const CaseFile& c) {
+    value->assign(MAX_PATH, L'\0');
+    DWORD size = value->size() * sizeof(wchar_t);
+    RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, &(*value)[0],
+                 &size);
+    value->resize(size / sizeof(wchar_t) - 1);
+    if (RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()))
+      FAIL_AT(c, line) << "cannot remove HKEY_CLASSES_ROOT\\" << rest;
+  });
+  c.afterRun.push_back([=](const CaseFile&) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value->c_str(),
+                    (value->size() + 1) * sizeof(wchar_t));
+  });
+}
+
 // launchers N: starts N launchers at the same moment, for each run.
 static void Launchers(CaseFile& c, const std::string& rest) { c.launchers = std::stoi(rest); }
 
@@ -165,6 +195,7 @@ const std::map<std::string, Directive> kDirectives = {
     {"hardlink", {Hardlink}},
     {"hold", {Hold}},
     {"launchers", {Launchers}},
+    {"unregister", {Unregister}},
     {"turn", {Turn}},
     {"free", {Free}},
     {"when", {When}},
