@@ -9,14 +9,17 @@ namespace {
 constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
 
 // Makes the copy at the first correction, noting the file's stamp first. Once a
-// write has failed, writes nothing more.
+// write has failed, writes nothing more. A profile write counts only where the
+// copy can still grow afterwards: Wine's reports success even when a full disk
+// cut its rewrite short.
 void Correct(WorkingCopy& copy, const char* section, const char* key, const char* value) {
   if (!copy.tried && !copy.file.empty()) {
     copy.stamp = StampOf(copy.file);
     copy.ours = copy.intact = CopyToNew(copy.file, copy.path);
   }
   copy.tried = true;
-  if (copy.intact) copy.intact = WriteIniString(section, key, value, copy.path);
+  if (copy.intact)
+    copy.intact = WriteIniString(section, key, value, copy.path) && CanGrow(copy.path);
 }
 
 // Runs the rules on the file `path`, writing what they correct to `copy`.

@@ -37,7 +37,8 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
                     const std::string& path);
 
 // Sets `section`/`key` to `value`, adding key, section or file when absent;
-// false when the file may not hold the whole change.
+// false when that is refused. Wine reports success even where a full disk cut
+// its rewrite short (see CanGrow).
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path);
 
@@ -88,6 +89,11 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, unsigned long lo
 // stand yet, when `makeNew`, else of the file there; false when that fails, a new
 // file then left not at all.
 bool WriteWholeFile(const std::string& path, const std::string& bytes, bool makeNew);
+
+// True when the file `path` can take another 64 KB (more than a cluster) at its
+// end, which it is then cut back from: a file cut short for want of room (a full
+// disk, a quota) cannot grow, one that can was written whole.
+bool CanGrow(const std::string& path);
 
 // Forces what was written to the file `path` onto the disk; false when that fails.
 bool FlushToDisk(const std::string& path);

@@ -136,14 +136,9 @@ static HANDLE OpenShared(const WideText& path, DWORD access) {
   return file;
 }
 
-// True when the file can take another 64 KB (more than a cluster) at its end;
-// the file is then cut back to its length. Wine's profile writer reports
-// success even when a full disk cut its rewrite short, as it would for a quota
-// or a size limit. A file cut short for want of room cannot grow; one that can
-// was written whole.
-static bool CanGrow(const WideText& path) {
+bool CanGrow(const std::string& path) {
   const std::string room(64 * 1024, '\0');
-  HANDLE file = OpenShared(path, GENERIC_WRITE);
+  HANDLE file = OpenShared(Wide(path), GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER length, end = {};
   DWORD written = 0;
@@ -157,11 +152,10 @@ static bool CanGrow(const WideText& path) {
 bool WriteIniString(const std::string& section, const std::string& key, const std::string& value,
                     const std::string& path) {
   if (path.empty()) return false;
-  const WideText file = Wide(path);
   for (int retries = 0; !WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(),
-                                                    Wide(value).c_str(), file.c_str());)
+                                                    Wide(value).c_str(), Wide(path).c_str());)
     if (!MayTryAgain(retries, false)) return false;
-  return CanGrow(file);
+  return true;
 }
 
 static WideText FinalPath(const WideText& path) {

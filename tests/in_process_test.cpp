@@ -111,6 +111,7 @@ TEST(InProcess, WaitsOutAProgramThatHoldsTheFileAMoment) {
   WriteText(file, "[GRAPHICS]\r\nHDR=1\r\n");
   const std::pair<const char*, std::function<bool()>> operations[] = {
       {"profile write", [&] { return WriteIniString("GRAPHICS", "HDR", "0", file); }},
+      {"room check", [&] { return CanGrow(file); }},
       {"flush", [&] { return FlushToDisk(file); }},
       {"copy", [&] { return CopyToNew(file, copy); }},
   };

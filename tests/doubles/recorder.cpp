@@ -3,8 +3,7 @@
 // from the UTF-16 command line, in brackets, in UTF-8 (a letter the launcher
 // handed over as "?" or a look-alike is recorded as that). The line is written
 // in one append, one double at a time: Wine's appends from two processes at once
-// can land on the same place. It adds "[through cmd.exe]" when the command
-// processor started it, rather than the launcher itself.
+// can land on the same place.
 //
 // The script (SCRIPT) adds "[outside the turn]" when it runs while its launcher
 // does not hold the launchers' turn, and "[console not minimized without focus]"
@@ -20,15 +19,11 @@
 // number N, it runs until cscript.log holds N registrations, at most
 // kSimulatorRunsMs, and then adds how many it saw: a launcher started beside this
 // one registers while this simulator runs only once the turn is given back.
-// clang-format off
 #include <windows.h>
-#include <tlhelp32.h>  // after windows.h, which it builds on
-// clang-format on
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
 #include "launcher.h"
@@ -41,22 +36,6 @@ static int Registrations() {
   int lines = 0;
   for (std::string line; std::getline(log, line);) ++lines;
   return lines;
-}
-
-// The image name of the process that started this one.
-static std::wstring ParentName() {
-  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  std::map<DWORD, std::wstring> names;
-  DWORD parent = 0;
-  PROCESSENTRY32W process{};
-  process.dwSize = sizeof process;
-  for (BOOL more = Process32FirstW(processes, &process); more;
-       more = Process32NextW(processes, &process)) {
-    names[process.th32ProcessID] = process.szExeFile;
-    if (process.th32ProcessID == GetCurrentProcessId()) parent = process.th32ParentProcessID;
-  }
-  CloseHandle(processes);
-  return names[parent];
 }
 
 // An entry before the closing root tag of the list, or a new list with it; none
@@ -102,7 +81,6 @@ int wmain(int argc, wchar_t** argv) {
 
   std::string line;
   for (int i = 0; i < argc; ++i) line += "[" + Utf8(argv[i]) + "]";
-  if (lstrcmpiW(ParentName().c_str(), L"cmd.exe") == 0) line += "[through cmd.exe]";
   if (SCRIPT && outsideTurn) line += "[outside the turn]";
   if (SCRIPT && !AskedToShow(SW_SHOWMINNOACTIVE)) line += "[console not minimized without focus]";
   if (!SCRIPT && !AskedToShow(SW_SHOWNORMAL)) line += "[not shown as a double-click shows it]";

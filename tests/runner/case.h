@@ -1,9 +1,9 @@
-// The case runner. It reads a case file of tests/cases (the README tells their
-// form), sets up the case's work folder, starts the launcher there twice, and
-// compares what is there afterwards with what the case expects.
-//   case_language.cpp  the directives: one function each, in one table
-//   meanwhile.cpp      the directives that act while the launchers run
-//   run_case.cpp       reading a case, setting it up, starting the launchers, the test
+// The case runner. It reads a case file of tests/cases (tests/README.md tells the
+// language), sets the case up in its work folder, starts the launcher there
+// twice, and compares what is there afterwards with what the case expects.
+//   case_language.cpp  reading a case: each directive one function, in one table
+//   meanwhile.cpp      the directives that act around each run
+//   run_case.cpp       setting a case up, running it, the test itself
 //   compare.cpp        what is below a folder, the differences, taking them over
 #pragma once
 
@@ -22,13 +22,13 @@
 namespace fs = std::filesystem;
 
 inline fs::path PathOf(const std::string& utf8) { return fs::u8path(utf8); }
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
 
 // `path` below the project, unless it is a full path.
 inline std::string InProject(const std::string& path) {
   return (PathOf(SOURCE_DIR) / PathOf(path)).string();
 }
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
 
 // A file or a folder, as the runner compares it.
 struct Entry {
@@ -42,14 +42,6 @@ struct Entry {
 // Entries by path.
 using Tree = std::map<std::string, Entry>;
 
-struct CaseFile;
-
-// What the case does around the launchers' run, given the case it acts on.
-using Step = std::function<void(const CaseFile& c)>;
-
-// What the case does when the file of "when" appears, the `seen`th time (from 0).
-using OnAppearance = std::function<void(const CaseFile& c, const std::string& path, int seen)>;
-
 // A file that the run changes, as its "+++" line gives it.
 struct Changed {
   std::string place;     // the file, as Place gives it
@@ -60,45 +52,61 @@ struct Changed {
                          // the case file's lines below the "+++" line give them
 };
 
+struct Run;
+
+// What a directive does around each run: it starts its work before the launchers
+// start and hands back what ends it, which is called once they have exited.
+using Stop = std::function<void()>;
+using Start = std::function<Stop(Run& run)>;
+
+// What a case needs of the machine, as it declares it.
+constexpr char kRunsAlone[] = "runs alone";
+constexpr char kTakesTheSmallDisk[] = "takes the small disk";
+
 // What a case file says. Paths are kept as Place gives them, which the Windows
 // API takes, or, where it says "by spelling", as a Tree holds them.
 struct CaseFile {
-  std::string name;                           // the case file's name, without ".case"
-  std::string file;                           // the case file, as messages name it
-  std::string work;                           // the work folder the launcher runs in
-  std::string launcher;                       // the launcher it runs
-  std::string command;                        // the command line after the program's name
-  int line = 0;                               // the line being read
-  std::string when;                           // the run going on, for messages: ", run 1"
-  std::map<std::string, int> firstNamedAt;    // by spelling: the line that names a path first
+  std::string name;                              // the case file's name, without ".case"
+  std::string file;                              // the case file, as messages name it
+  std::string work;                              // the work folder the launcher runs in
+  std::string launcher;                          // the launcher it runs
+  std::string command;                           // the command line after the program's name
+  int line = 0;                                  // the line being read
+  std::string when;                              // the run going on, for messages: ", run 1"
+  std::map<std::string, std::string> variables;  // for the launchers, and the lines below
+  std::map<std::string, int> firstNamedAt;       // by spelling: the line that names a path first
   std::map<std::string, std::string> before;  // files, and folders ending in "\", and their bytes
   std::map<std::string, Changed> after;       // by spelling: the files that change
   std::set<std::string> gone;                 // by spelling: the files that the run removes
   std::set<std::string> rootFolders;          // folders at a drive's root that the case names
   std::vector<std::function<void()>> setUp;   // once its files are written
-  std::vector<Step> beforeRun;                // before the launchers start
-  std::vector<Step> whileRunning;             // again and again until they have exited
-  std::vector<Step> afterRun;                 // once they have exited
-  std::vector<OnAppearance> onAppearance;     // for "when"
+  std::vector<Start> around;                  // each run
   // "===" blocks, in order: the file saved into, and what is saved.
   std::vector<std::pair<std::string, std::string>> saves;
-  int launchers = 1;  // started at the same moment
-  std::string skip;   // why the case cannot run here
+  int launchers = 1;                 // started at the same moment
+  std::map<std::string, int> needs;  // kRunsAlone, kTakesTheSmallDisk: the first line that needs it
+  std::map<std::string, int> says;   // what the case declares it needs, and where
+  std::string skip;                  // why the case cannot run here
+};
+
+// One run of a case's launchers, as the directives around it share it: what to
+// do when the file of "when" appears, the `seen`th time in the run (from 0).
+struct Run {
+  const CaseFile& c;
+  std::vector<std::function<void(const std::string& path, int seen)>> onAppearance;
 };
 
 // A directive of the case language: what it does with the rest of its line, and,
 // for one that starts the text of a file, with that text, its lines each ending
-// in CR LF, up to the next such directive.
+// in CR LF, up to the next such directive; and what a case with it needs.
 struct Directive {
   void (*read)(CaseFile& c, const std::string& rest) = nullptr;
   void (*readText)(CaseFile& c, const std::string& rest, const std::string& text) = nullptr;
+  const char* needs = nullptr;
 };
 
 // Every directive, by its first word.
 extern const std::map<std::string, Directive> kDirectives;
-
-// True when `line` starts the text of a file ("---", "+++", "===").
-bool StartsText(const std::string& line);
 
 // A path of the case: below the work folder; at the root of its drive when it
 // starts with "\"; as it stands when it names a drive ("V:\..."). The line
@@ -108,16 +116,17 @@ std::string Place(CaseFile& c, const std::string& path);
 // `path` as Below spells the entries it finds, a folder without its "\".
 std::string Spelling(const std::string& path);
 
-// The directives of meanwhile.cpp: hold, turn, when and ===.
+// The directives of meanwhile.cpp.
 void Hold(CaseFile& c, const std::string& rest);
 void Turn(CaseFile& c, const std::string& rest);
 void When(CaseFile& c, const std::string& rest);
 void Save(CaseFile& c, const std::string& rest, const std::string& text);
+void Unregister(CaseFile& c, const std::string& rest);
 
 // The folder of the case files, below the project: tests/cases, or CASES when set.
 std::string CaseFolder();
 
-// Reads the case file `name`, setting the variables it sets.
+// Reads the case file `name`, and only reads it: nothing is made or set.
 CaseFile ReadCase(const std::string& name);
 
 // An empty folder `folder`, emptied if it was there.
@@ -150,8 +159,7 @@ int LineOf(const CaseFile& c, const std::string& path);
 std::string NameOf(const CaseFile& c, const std::string& path);
 
 // Records a failure at a line of the case file, "FILE:LINE:", where an editor jumps to.
-#define FAIL_AT(c, line) \
-  GTEST_MESSAGE_AT_((c).file.c_str(), line, "", testing::TestPartResult::kNonFatalFailure)
+#define FAIL_AT(c, line) ADD_FAILURE_AT((c).file.c_str(), line)
 
 // Reports each entry that differs from what `want` holds, once: at the case
 // file's line that names it, with a diff, or in one line where `earlier`, which

@@ -1,11 +1,10 @@
-// The case language. Each directive is one function in the table at the end:
-// it reads the rest of its line and does all that the directive asks for, at
-// once, or once the case's files are written (setUp). Those that act while the
-// launchers run are in meanwhile.cpp.
+// Reading a case. Each directive is one function in the table at the end: it
+// reads the rest of its line and notes what the directive asks for, to be done
+// when the case is set up (setUp) or around each run (around, in meanwhile.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
+#include <fstream>
 
 #include "case.h"
 
@@ -21,6 +20,8 @@ static std::string RootFolderOf(const std::string& place) {
   return place.substr(0, place.find('\\', afterDrive));
 }
 
+// Every case checks the root of its drive: one with files there runs alone.
+// The small disk has one case at a time.
 std::string Place(CaseFile& c, const std::string& path) {
   bool namesDrive = path.size() > 2 && path[1] == ':';
   bool atDriveRoot = path[0] == '\\';
@@ -32,7 +33,9 @@ std::string Place(CaseFile& c, const std::string& path) {
   else
     place = c.work + "\\" + path;
   if (namesDrive || atDriveRoot) c.rootFolders.insert(RootFolderOf(place));
-  if (namesDrive && GetDriveTypeA(place.substr(0, 3).c_str()) == DRIVE_NO_ROOT_DIR)
+  if (atDriveRoot) c.needs.emplace(kRunsAlone, c.line);
+  if (namesDrive) c.needs.emplace(kTakesTheSmallDisk, c.line);
+  if (namesDrive && GetDriveTypeW(Wide(place.substr(0, 3)).c_str()) == DRIVE_NO_ROOT_DIR)
     c.skip = "no drive " + place.substr(0, 2) + " (the small disk needs root)";
   c.firstNamedAt.emplace(Spelling(place), c.line);
   return place;
@@ -47,11 +50,33 @@ static long long SmallDiskFree() {
   return size.QuadPart <= kSmallDiskAtMost ? free.QuadPart : -1;
 }
 
+// `text` with each %NAME% of a variable that the case or the runner sets replaced
+// by its value, in UTF-8, and every other byte as it stands. The folder
+// variables are the launcher's to find: the runner's own never reach it.
+static std::string Expand(const CaseFile& c, const std::string& text) {
+  std::string expanded;
+  for (size_t at = 0; at < text.size();) {
+    size_t percent = text.find('%', at);
+    size_t end = percent == std::string::npos ? percent : text.find('%', percent + 1);
+    if (end == std::string::npos) return expanded + text.substr(at);
+    expanded += text.substr(at, percent - at);
+    std::string name = text.substr(percent + 1, end - percent - 1);
+    std::wstring value(32767, L'\0');
+    SetLastError(ERROR_SUCCESS);
+    value.resize(GetEnvironmentVariableW(Wide(name).c_str(), &value[0], value.size()));
+    bool runners = GetLastError() == ERROR_SUCCESS && name != "APPDATA" && name != "LOCALAPPDATA";
+    auto variable = c.variables.find(name);
+    bool set = !name.empty() && (variable != c.variables.end() || runners);
+    expanded += !set ? "%" : variable != c.variables.end() ? variable->second : Utf8(value);
+    at = set ? end + 1 : percent + 1;
+  }
+  return expanded;
+}
+
 // set NAME=VALUE: sets a variable for the launcher, and for the lines below.
-static void Set(CaseFile&, const std::string& rest) {
+static void Set(CaseFile& c, const std::string& rest) {
   size_t equals = rest.find('=');
-  SetEnvironmentVariableW(Wide(rest.substr(0, equals)).c_str(),
-                          Wide(rest.substr(equals + 1)).c_str());
+  c.variables[rest.substr(0, equals)] = rest.substr(equals + 1);
 }
 
 // command "VyraLauncher.exe"TEXT: the command line; the launcher receives TEXT.
@@ -83,7 +108,7 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
       FAIL_AT(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
     if (lfAlone && !asIs)
       FAIL_AT(c, c.line) << dataFile << " ends its lines in LF alone: data files are taken byte "
-                         << "for byte, so save it with CR LF line ends";
+                         << "for byte, so save it with CR LF line ends, or say \"as is\"";
   }
   int textLines = std::count(text.begin(), text.end(), '\n');
   if (kAfter)
@@ -135,43 +160,14 @@ static void Hardlink(CaseFile& c, const std::string& rest) {
   });
 }
 
-// unregister KEY: removes the key KEY of HKEY_CLASSES_ROOT, which holds a default
-// value and no key below it, while each run goes on, as Windows does when it
-// removes what registered it; then puts it back. The registry is the Wine
-// prefix's: such a case runs alone (a run cut short leaves the key out until
-// the prefix is made anew).
-static void Unregister(CaseFile& c, const std::string& rest) {
-  const std::wstring key = Wide(rest);
-  auto value = std::make_shared<std::wstring>();
-  const int line = c.line;
-  c.beforeRun.push_back([=](const CaseFile& c) {
-    value->assign(MAX_PATH, L'\0');
-    DWORD size = value->size() * sizeof(wchar_t);
-    RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, &(*value)[0],
-                 &size);
-    value->resize(size / sizeof(wchar_t) - 1);
-    if (RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()))
-      FAIL_AT(c, line) << "cannot remove HKEY_CLASSES_ROOT\\" << rest;
-  });
-  c.afterRun.push_back([=](const CaseFile&) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value->c_str(),
-                    (value->size() + 1) * sizeof(wchar_t));
-  });
-}
-
 // launchers N: starts N launchers at the same moment, for each run.
 static void Launchers(CaseFile& c, const std::string& rest) { c.launchers = std::stoi(rest); }
 
-// free BYTES: puts the work folder on the small disk and, once the case is set
-// up, fills the disk until BYTES are free. It comes before any use of %WORK%.
+// free BYTES: the work folder is on the small disk (wherever the line stands), and
+// once the case's files are written the disk is filled until BYTES are free.
 static void Free(CaseFile& c, const std::string& rest) {
   long long leave = std::stoll(rest);
-  if (SmallDiskFree() < 0) {
-    c.skip = "no small disk (mounting needs root)";
-    return;
-  }
-  c.work = NewFolder(SMALL_DISK + c.name);
-  SetEnvironmentVariableA("WORK", c.work.c_str());
+  if (SmallDiskFree() < 0) c.skip = "no small disk (mounting needs root)";
   c.rootFolders.insert(SMALL_DISK "filler");  // removed after the case, so that others find room
   c.setUp.push_back([leave] {
     std::string filler = SMALL_DISK "filler";
@@ -194,14 +190,72 @@ const std::map<std::string, Directive> kDirectives = {
     {"symlink", {Symlink}},
     {"hardlink", {Hardlink}},
     {"hold", {Hold}},
-    {"launchers", {Launchers}},
-    {"unregister", {Unregister}},
-    {"turn", {Turn}},
-    {"free", {Free}},
-    {"when", {When}},
+    {"launchers", {Launchers, nullptr, kRunsAlone}},
+    {"turn", {Turn, nullptr, kRunsAlone}},
+    {"when", {When, nullptr, kRunsAlone}},
+    {"unregister", {Unregister, nullptr, kRunsAlone}},
+    {"free", {Free, nullptr, kTakesTheSmallDisk}},
 };
 
-bool StartsText(const std::string& line) {
+// True when `line` starts the text of a file ("---", "+++", "===").
+static bool StartsText(const std::string& line) {
   auto directive = kDirectives.find(line.substr(0, line.find(' ')));
   return directive != kDirectives.end() && directive->second.readText;
+}
+
+std::string CaseFolder() {
+  const char* folder = std::getenv("CASES");
+  return folder ? folder : "tests/cases";
+}
+
+CaseFile ReadCase(const std::string& name) {
+  CaseFile c;
+  c.name = name;
+  c.file = CaseFolder() + "/" + name + ".case";
+  std::vector<std::string> lines;
+  std::ifstream file(PathOf(InProject(c.file)));
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  bool onTheSmallDisk = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("free ", 0) == 0;
+  });
+  c.work =
+      onTheSmallDisk ? SMALL_DISK + name : (fs::temp_directory_path() / "vyra" / name).string();
+  const char* launcher = std::getenv("LAUNCHER");  // the launcher the cases run
+  c.variables = {{"WORK", c.work},
+                 {"BIN", BIN_DIR},
+                 {"LAUNCHER", launcher ? launcher : BIN_DIR "VyraLauncher.exe"}};
+  // Each line is expanded once, when it is reached: a "set" line counts for the lines below it.
+  for (size_t next = 0; next < lines.size();) {
+    c.line = next + 1;
+    std::string line = Expand(c, lines[next]);
+    ++next;
+    if (line == kRunsAlone || line == kTakesTheSmallDisk) {  // what the build reads: checked below
+      c.says.emplace(line, c.line);
+      continue;
+    }
+    std::string word = line.substr(0, line.find(' '));
+    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
+    auto directive = kDirectives.find(word);
+    if (directive == kDirectives.end()) {
+      if (!line.empty() && line[0] != '#') FAIL_AT(c, c.line) << "not understood: " << line;
+      continue;
+    }
+    if (directive->second.needs) c.needs.emplace(directive->second.needs, c.line);
+    if (directive->second.read) {
+      directive->second.read(c, rest);
+    } else {  // the text of a file: every line up to the next one that starts a text
+      std::string text;
+      for (; next < lines.size() && !StartsText(lines[next]); ++next)
+        text += Expand(c, lines[next]) + "\r\n";
+      directive->second.readText(c, rest, text);
+    }
+  }
+  c.launcher = c.variables["LAUNCHER"];
+  for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
+    if (PathOf(path).filename() == "VyraLauncher.exe") c.launcher = path;
+  for (const auto& [need, line] : c.needs)
+    if (!c.says.count(need)) FAIL_AT(c, line) << "this needs the case to say \"" << need << "\"";
+  for (const auto& [need, line] : c.says)
+    if (!c.needs.count(need)) FAIL_AT(c, line) << "nothing in the case needs \"" << need << "\"";
+  return c;
 }

@@ -1,5 +1,7 @@
-// The directives that act while the launchers run: another program holding a
-// file or the launchers' turn, a virus scanner, a save by the simulator.
+// The directives that act around each run: another program holding a file or
+// the launchers' turn, a virus scanner, a save by the simulator, a registration
+// taken away. Each is one unit: it starts its work before the launchers start,
+// and hands back what ends it, which closes what it opened.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -28,6 +30,9 @@ static HANDLE OpenToRead(const std::string& path, DWORD shared) {
 // What a virus scanner shares of a file it opens: reading and writing, not deleting.
 constexpr DWORD kScannerSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
+// What a backup client shares of a file it reads: reading and deleting, not writing.
+constexpr DWORD kBackupSharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
+
 // hold PATH [sharing WORD...] [for MS]: keeps the file open for reading, sharing
 // nothing, or what the words name (read, write, delete): while the launchers
 // run, or, with "for", for MS milliseconds each time the file of "when" appears.
@@ -41,23 +46,33 @@ void Hold(CaseFile& c, const std::string& rest) {
   DWORD shared = 0;
   std::istringstream words(sharing == std::string::npos ? "" : untimed.substr(sharing + 9));
   for (std::string word; words >> word;) shared |= kSharing.at(word);
-  if (timed != std::string::npos) {
-    DWORD heldMs = std::stoul(rest.substr(timed + 5));
-    c.onAppearance.push_back([=](const CaseFile&, const std::string&, int) {
+  if (timed == std::string::npos) {
+    c.around.push_back([=](Run&) {
+      HANDLE file = OpenToRead(path, shared);
+      return [file] { CloseHandle(file); };
+    });
+    return;
+  }
+  DWORD heldMs = std::stoul(rest.substr(timed + 5));
+  c.around.push_back([=](Run& run) {
+    run.onAppearance.push_back([=](const std::string&, int) {
       HANDLE file = OpenToRead(path, shared);
       Sleep(heldMs);
       CloseHandle(file);
     });
-    return;
-  }
-  auto file = std::make_shared<HANDLE>();
-  c.beforeRun.push_back([=](const CaseFile&) { *file = OpenToRead(path, shared); });
-  c.afterRun.push_back([=](const CaseFile&) { CloseHandle(*file); });
+    return Stop();
+  });
 }
 
 // The time the runner holds the turn for "turn held": a launcher that did not
 // wait for it would have corrected, registered and started by then.
 constexpr DWORD kTurnHeldMs = 2000;
+
+// A mutex is given back by the thread that took it: the holder's.
+struct TurnHolder {
+  HANDLE turn = nullptr;
+  std::thread thread;
+};
 
 // turn held [ACCESS LIST]: the runner holds the launchers' turn, made with that
 // access list (in SDDL) if one is given, while they start; after kTurnHeldMs it
@@ -67,113 +82,107 @@ constexpr DWORD kTurnHeldMs = 2000;
 // turn is given back. turn abandoned: a thread takes the turn and ends without
 // giving it back, as a launcher that died would.
 void Turn(CaseFile& c, const std::string& rest) {
-  auto turn = std::make_shared<HANDLE>();
-  auto holder = std::make_shared<std::thread>();
   if (rest == "abandoned") {
-    c.beforeRun.push_back([=](const CaseFile&) {
-      *turn = CreateMutexA(nullptr, FALSE, kTurnName);
-      std::thread([=] { WaitForSingleObject(*turn, INFINITE); }).join();
+    c.around.push_back([](Run&) {
+      HANDLE turn = CreateMutexA(nullptr, FALSE, kTurnName);
+      std::thread([turn] { WaitForSingleObject(turn, INFINITE); }).join();
+      return [turn] { CloseHandle(turn); };
     });
-    c.afterRun.push_back([=](const CaseFile&) { CloseHandle(*turn); });
     return;
   }
   const std::string kLetGo = "held and let go";
   bool letGo = rest.rfind(kLetGo, 0) == 0;
   size_t words = letGo ? kLetGo.size() : std::string("held").size();
   std::string accessList = rest.size() > words ? rest.substr(words + 1) : "";
-  c.beforeRun.push_back([=](const CaseFile& c) {
+  c.around.push_back([=](Run& run) {
+    auto holder = std::make_shared<TurnHolder>();
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    // A mutex is given back by the thread that took it. The case outlives the
-    // thread, which afterRun joins.
-    *holder = std::thread([=, &c] {
+    holder->thread = std::thread([=, &run, turn = &holder->turn] {
       SECURITY_ATTRIBUTES made = {sizeof made, nullptr, FALSE};
       ConvertStringSecurityDescriptorToSecurityDescriptorA(accessList.c_str(), SDDL_REVISION_1,
                                                            &made.lpSecurityDescriptor, nullptr);
-      SECURITY_ATTRIBUTES* attributes = accessList.empty() ? nullptr : &made;
-      *turn = CreateMutexExA(attributes, kTurnName, CREATE_MUTEX_INITIAL_OWNER,
-                             SYNCHRONIZE | MUTEX_MODIFY_STATE);
+      *turn = CreateMutexExA(accessList.empty() ? nullptr : &made, kTurnName,
+                             CREATE_MUTEX_INITIAL_OWNER, SYNCHRONIZE | MUTEX_MODIFY_STATE);
       EXPECT_NE(GetLastError(), ERROR_ALREADY_EXISTS) << "the turn was there already";
       LocalFree(made.lpSecurityDescriptor);
-      Tree before = Snapshot(c);
+      Tree before = Snapshot(run.c), reported;
       SetEvent(taken);
       Sleep(kTurnHeldMs);
-      Tree reported;
-      Report(c, before, Snapshot(c), c.when + " while the runner held the turn", reported);
+      Report(run.c, before, Snapshot(run.c), run.c.when + " while the runner held the turn",
+             reported);
       ReleaseMutex(*turn);
       if (letGo) CloseHandle(*turn);
     });
     WaitForSingleObject(taken, INFINITE);
     CloseHandle(taken);
-  });
-  c.afterRun.push_back([=](const CaseFile&) {
-    holder->join();
-    if (!letGo) CloseHandle(*turn);
+    return [holder, letGo] {
+      holder->thread.join();
+      if (!letGo) CloseHandle(holder->turn);
+    };
   });
 }
 
 // What "when" keeps while the launchers run: the folder it reads the changes of,
-// the read going on, and how often the file has appeared.
+// the read going on, the thread that follows them, and the event that stops it.
 struct Watch {
   HANDLE folder = INVALID_HANDLE_VALUE;
   OVERLAPPED read = {};
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::vector<DWORD> changes = std::vector<DWORD>(4096);  // aligned as the records want
-  int seen = 0;
+  std::thread thread;
+
+  void ReadChanges() {
+    ResetEvent(read.hEvent);
+    ReadDirectoryChangesW(folder, changes.data(), changes.size() * sizeof(DWORD), FALSE,
+                          FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &read, nullptr);
+  }
 };
 
-// How long one look at the changes of "when" waits for one, at most.
-constexpr DWORD kLookForChangesMs = 10;
-
 // when PATH appears: while the launchers run, the runner watches for PATH, and
-// each time it appears does what the "hold ... for" and "===" lines after this
-// ask for. It reads the folder's changes, which Windows keeps from one read to
-// the next: a file removed and made anew at once still counts as appearing again.
+// each time it appears does what the "hold ... for" and "===" lines ask for. It
+// reads the folder's changes, which Windows keeps from one read to the next: a
+// file removed and made anew at once still counts as appearing again. What the
+// other lines ask for is set before the launchers start, and so before the
+// first change.
 void When(CaseFile& c, const std::string& rest) {
   std::string path = Place(c, rest.substr(0, rest.rfind(" appears")));
-  auto watch = std::make_shared<Watch>();
-  auto readChanges = [watch] {
-    ResetEvent(watch->read.hEvent);
-    ReadDirectoryChangesW(watch->folder, watch->changes.data(),
-                          watch->changes.size() * sizeof(DWORD), FALSE,
-                          FILE_NOTIFY_CHANGE_FILE_NAME, nullptr, &watch->read, nullptr);
-  };
-  c.beforeRun.push_back([=](const CaseFile&) {
-    std::wstring folder = PathOf(path).parent_path().wstring();
-    watch->folder = CreateFileW(
-        folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+  c.around.push_back([path](Run& run) {
+    auto watch = std::make_shared<Watch>();
+    watch->folder =
+        CreateFileW(PathOf(path).parent_path().wstring().c_str(), FILE_LIST_DIRECTORY,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
     watch->read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    watch->seen = 0;
-    readChanges();  // from here on, every change is kept
-  });
-  std::wstring name = PathOf(path).filename().wstring();
-  c.whileRunning.push_back([=](const CaseFile& c) {
-    if (WaitForSingleObject(watch->read.hEvent, kLookForChangesMs) != WAIT_OBJECT_0) return;
-    DWORD got = 0;
-    GetOverlappedResult(watch->folder, &watch->read, &got, FALSE);
-    auto change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(watch->changes.data());
-    while (got) {
-      std::wstring changed(change->FileName, change->FileNameLength / sizeof(wchar_t));
-      if (change->Action == FILE_ACTION_ADDED && changed == name) {
-        for (const auto& act : c.onAppearance) act(c, path, watch->seen);
-        ++watch->seen;
+    watch->ReadChanges();  // from here on, every change is kept
+    watch->thread = std::thread([watch = watch.get(), &run, path] {
+      const std::wstring name = PathOf(path).filename().wstring();
+      const HANDLE events[] = {watch->read.hEvent, watch->stop};
+      for (int seen = 0; WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0;) {
+        DWORD got = 0;
+        GetOverlappedResult(watch->folder, &watch->read, &got, FALSE);
+        for (auto next = reinterpret_cast<const char*>(watch->changes.data()); got;) {
+          auto change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(next);
+          std::wstring changed(change->FileName, change->FileNameLength / sizeof(wchar_t));
+          if (change->Action == FILE_ACTION_ADDED && changed == name) {
+            for (const auto& act : run.onAppearance) act(path, seen);
+            ++seen;
+          }
+          if (!change->NextEntryOffset) break;
+          next += change->NextEntryOffset;
+        }
+        watch->ReadChanges();
       }
-      if (!change->NextEntryOffset) break;
-      const char* next = reinterpret_cast<const char*>(change) + change->NextEntryOffset;
-      change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(next);
-    }
-    readChanges();
-  });
-  c.afterRun.push_back([=](const CaseFile&) {
-    DWORD unread = 0;  // the read going on writes into `changes` until it has ended
-    CancelIoEx(watch->folder, &watch->read);
-    GetOverlappedResult(watch->folder, &watch->read, &unread, TRUE);
-    CloseHandle(watch->read.hEvent);
-    CloseHandle(watch->folder);
+    });
+    return [watch] {
+      SetEvent(watch->stop);
+      watch->thread.join();
+      DWORD unread = 0;  // the read going on writes into `changes` until it has ended
+      CancelIoEx(watch->folder, &watch->read);
+      GetOverlappedResult(watch->folder, &watch->read, &unread, TRUE);
+      for (HANDLE handle : {watch->read.hEvent, watch->stop, watch->folder}) CloseHandle(handle);
+    };
   });
 }
-
-// What a backup client shares of a file it reads: reading and deleting, not writing.
-constexpr DWORD kBackupSharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
 // === PATH: the lines below are what another program (the simulator) saves into
 // PATH when the file of "when" appears; for a second "===" block, when it appears
@@ -184,21 +193,43 @@ constexpr DWORD kBackupSharing = FILE_SHARE_READ | FILE_SHARE_DELETE;
 // the file appear. (A later save that comes late lands last, as it would anyway.)
 void Save(CaseFile& c, const std::string& rest, const std::string& text) {
   c.saves.push_back({Place(c, rest), text});
-  if (c.saves.size() > 1) return;  // the first block's steps make every save
-  auto held = std::make_shared<HANDLE>(nullptr);
-  auto letGo = [held] {
-    if (*held) CloseHandle(*held);
-    *held = nullptr;
-  };
-  c.beforeRun.push_back(
-      [=](const CaseFile& c) { *held = OpenToRead(c.saves.front().first, kBackupSharing); });
-  c.onAppearance.push_back([=](const CaseFile& c, const std::string& path, int seen) {
-    size_t nth = seen;
-    if (nth >= c.saves.size()) return;
-    HANDLE appeared = OpenToRead(path, kScannerSharing);
-    letGo();
-    WriteText(c.saves[nth].first, c.saves[nth].second);
-    CloseHandle(appeared);
+  if (c.saves.size() > 1) return;  // the first block's unit makes every save
+  c.around.push_back([](Run& run) {
+    const auto& saves = run.c.saves;
+    auto held = std::make_shared<HANDLE>(OpenToRead(saves.front().first, kBackupSharing));
+    auto letGo = [held] {
+      if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
+      *held = INVALID_HANDLE_VALUE;
+    };
+    run.onAppearance.push_back([&saves, letGo](const std::string& path, int seen) {
+      if (seen >= static_cast<int>(saves.size())) return;
+      HANDLE appeared = OpenToRead(path, kScannerSharing);
+      letGo();
+      WriteText(saves[seen].first, saves[seen].second);
+      CloseHandle(appeared);
+    });
+    return letGo;
   });
-  c.afterRun.push_back([=](const CaseFile&) { letGo(); });
+}
+
+// unregister KEY: removes the key KEY of HKEY_CLASSES_ROOT, which holds a default
+// value and no key below it, while each run goes on, as Windows does when it
+// removes what registered it; then puts it back. The registry is the Wine
+// prefix's, so such a case runs alone; a run cut short leaves the key out until
+// the prefix is made anew.
+void Unregister(CaseFile& c, const std::string& rest) {
+  const std::wstring key = Wide(rest);
+  const int line = c.line;
+  c.around.push_back([=](Run& run) {
+    std::wstring value(MAX_PATH, L'\0');
+    DWORD size = value.size() * sizeof(wchar_t);
+    RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, &value[0], &size);
+    value.resize(size / sizeof(wchar_t) - 1);
+    if (RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()))
+      FAIL_AT(run.c, line) << "cannot remove HKEY_CLASSES_ROOT\\" << rest;
+    return [key, value] {
+      RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                      (value.size() + 1) * sizeof(wchar_t));
+    };
+  });
 }

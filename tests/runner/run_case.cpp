@@ -1,5 +1,5 @@
-// One ctest test per case file: the case is read, set up in its work folder and
-// run twice; after each run, what is there is compared with what it expects.
+// One ctest test per case file: the case is read, then set up in its work folder
+// and run twice; after each run, what is there is compared with what it expects.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,12 +12,12 @@
 // gives no handle to wait on: the caller waits for what the program does.
 static void StartUnix(const std::string& program, const std::string& arguments,
                       const std::string& folder) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  std::string command = program + " " + arguments;
-  if (!CreateProcessA(("/bin/" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &process))
+  std::wstring command = Wide(program + " " + arguments);
+  if (!CreateProcessW(Wide("/bin/" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0,
+                      nullptr, Wide(folder).c_str(), &startup, &process))
     return;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
@@ -69,85 +69,30 @@ std::string ReadText(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// `text` with each %NAME% of a set variable replaced by its value in UTF-8, every
-// other byte as it stands.
-static std::string Expand(const std::string& text) {
-  std::string expanded;
-  for (size_t at = 0; at < text.size();) {
-    size_t percent = text.find('%', at);
-    size_t end = percent == std::string::npos ? percent : text.find('%', percent + 1);
-    if (end == std::string::npos) return expanded + text.substr(at);
-    expanded += text.substr(at, percent - at);
-    std::wstring name = Wide(text.substr(percent + 1, end - percent - 1)), value(32767, L'\0');
-    SetLastError(ERROR_SUCCESS);
-    value.resize(GetEnvironmentVariableW(name.c_str(), &value[0], value.size()));
-    bool set = !name.empty() && GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    expanded += set ? Utf8(value) : "%";
-    at = set ? end + 1 : percent + 1;
-  }
-  return expanded;
-}
-
-std::string CaseFolder() {
-  const char* folder = std::getenv("CASES");
-  return folder ? folder : "tests/cases";
-}
-
-CaseFile ReadCase(const std::string& name) {
-  CaseFile c;
-  c.name = name;
-  c.file = CaseFolder() + "/" + name + ".case";
-  c.work = NewFolder((fs::temp_directory_path() / "vyra" / name).string());
-  for (const char* variable : {"APPDATA", "LOCALAPPDATA"})
-    SetEnvironmentVariableA(variable, nullptr);
-  SetEnvironmentVariableA("WORK", c.work.c_str());
-  SetEnvironmentVariableA("BIN", BIN_DIR);
-  if (!GetEnvironmentVariableA("LAUNCHER", nullptr, 0))  // the launcher the cases run
-    SetEnvironmentVariableA("LAUNCHER", BIN_DIR "VyraLauncher.exe");
-  std::vector<std::string> lines;
-  std::ifstream file(PathOf(InProject(c.file)));
-  for (std::string line; std::getline(file, line);) lines.push_back(line);
-  // Each line is expanded once, when it is reached: a "set" line counts for the lines below it.
-  for (size_t next = 0; next < lines.size();) {
-    c.line = next + 1;
-    std::string line = Expand(lines[next]);
-    ++next;
-    std::string word = line.substr(0, line.find(' '));
-    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
-    auto directive = kDirectives.find(word);
-    if (directive == kDirectives.end()) {
-      if (!line.empty() && line[0] != '#') FAIL_AT(c, c.line) << "not understood: " << line;
-    } else if (directive->second.read) {
-      directive->second.read(c, rest);
-    } else {  // the text of a file: every line up to the next one that starts a text
-      std::string text;
-      for (; next < lines.size() && !StartsText(lines[next]); ++next)
-        text += Expand(lines[next]) + "\r\n";
-      directive->second.readText(c, rest, text);
-    }
-  }
-  c.launcher = Expand("%LAUNCHER%");
-  for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
-    if (PathOf(path).filename() == "VyraLauncher.exe") c.launcher = path;
-  return c;
-}
-
-// Sets the case up in its work folder, as it was before the run.
-static void SetUpFiles(const CaseFile& c) {
-  SetCurrentDirectoryA(BIN_DIR);  // not in the work folder, which is made anew
+// Sets the case up in its work folder, as it was before the run, and the
+// environment the launchers get.
+static void MakeReady(const CaseFile& c) {
+  SetCurrentDirectoryW(Wide(BIN_DIR).c_str());  // not in the work folder, which is made anew
   NewFolder(c.work);
   for (const auto& folder : c.rootFolders)
     fs::remove_all(PathOf(folder));  // left by a run cut short
   for (const auto& [path, content] : c.before) WriteText(path, content);
   for (const auto& step : c.setUp) step();
+  for (const wchar_t* variable : {L"APPDATA", L"LOCALAPPDATA"})
+    SetEnvironmentVariableW(variable, nullptr);
+  for (const auto& [name, value] : c.variables)
+    SetEnvironmentVariableW(Wide(name).c_str(), Wide(value).c_str());
   SetCurrentDirectoryW(Wide(c.work).c_str());
 }
 
 // Starts the case's launchers at the same moment, with what the case does
 // around them, and waits for each to exit with 0.
 static void Launch(const CaseFile& c) {
-  for (const auto& step : c.beforeRun) step(c);
+  Run run{c, {}};
+  std::vector<Stop> stops;
+  for (const auto& start : c.around) stops.push_back(start(run));
   std::vector<PROCESS_INFORMATION> launchers(c.launchers);
+  std::vector<HANDLE> running;
   for (auto& process : launchers) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -155,13 +100,10 @@ static void Launch(const CaseFile& c) {
     EXPECT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                                nullptr, nullptr, &startup, &process))
         << Utf8(command);
+    running.push_back(process.hProcess);
   }
-  std::vector<HANDLE> running;
-  for (const auto& process : launchers) running.push_back(process.hProcess);
   for (const auto& process : launchers) ResumeThread(process.hThread);
-  DWORD lookAgainMs = c.whileRunning.empty() ? INFINITE : 0;  // the steps themselves wait
-  while (WaitForMultipleObjects(running.size(), running.data(), TRUE, lookAgainMs) == WAIT_TIMEOUT)
-    for (const auto& step : c.whileRunning) step(c);
+  WaitForMultipleObjects(running.size(), running.data(), TRUE, INFINITE);
   for (const auto& process : launchers) {
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
@@ -169,7 +111,8 @@ static void Launch(const CaseFile& c) {
     CloseHandle(process.hThread);
     if (code) FAIL_AT(c, 1) << "a launcher exited with " << code << c.when;
   }
-  for (const auto& step : c.afterRun) step(c);
+  for (const auto& stop : stops)  // in order: "when" stops before what it sets off
+    if (stop) stop();
 }
 
 // Says where a failing case left what the launcher wrote; with VYRA_ACCEPT set,
@@ -190,13 +133,13 @@ TEST_P(Case, Run) {
   CaseFile c = ReadCase(GetParam());
   if (!c.skip.empty()) GTEST_SKIP() << c.skip;
   if (HasFailure()) return;
-  SetUpFiles(c);
+  MakeReady(c);
   if (IsSkipped() || HasFatalFailure()) return;
   const std::string drive = c.work.substr(0, 3);
   Tree want = Snapshot(c);
   Tree root = Below(drive, false);
   for (const auto& [spelled, changed] : c.after)  // with the attributes it had
-    want[spelled] = {changed.bytes, EntryAt(changed.place).attributes};
+    want[spelled] = {changed.bytes, EntryAt(PathOf(changed.place)).attributes};
   for (const auto& spelled : c.gone) want.erase(spelled);
   std::map<std::string, fs::file_time_type> stamps;  // the files that must not be rewritten
   for (const auto& [path, content] : c.before) {
@@ -226,7 +169,7 @@ TEST_P(Case, Run) {
         FAIL_AT(c, LineOf(c, path)) << NameOf(c, path) << " was rewritten" << c.when;
   }
   if (HasFailure()) Keep(c, firstWritten, firstDiffering);
-  SetCurrentDirectoryA(BIN_DIR);
+  SetCurrentDirectoryW(Wide(BIN_DIR).c_str());
   for (const auto& folder : c.rootFolders)
     fs::remove_all(PathOf(folder));  // other cases look there
 }
