@@ -23,9 +23,9 @@ std::string BuildRegistrationCommand(const std::string& registrationFile);
 // before its last closing root tag, in the file's line ends and its last entry's
 // indentation, every other byte as it was. Empty when the list names a module of
 // the plug-in already (VYRA_*.dll, in any folder and letter case, enabled or not,
-// not in a comment), or cannot be read safely: no closing root tag, or an
-// encoding in which a byte below 128 may be other than that ASCII character
-// (UTF-16, for one).
+// not in a comment), or cannot be read safely: no closing root tag (in UTF-16,
+// for one, there is none to be found byte by byte), or an encoding declared in
+// which a byte below 128 may be other than that ASCII character (Shift_JIS).
 std::string WithModuleEntered(const std::string& bytes);
 
 // Larger than any module list a simulator has: a larger file is not read.

@@ -133,7 +133,7 @@ std::string IndentOf(const std::string& xml, std::string::size_type at, const ch
 std::string WithModuleEntered(const std::string& xml) {
   const bool byteOrderMark = StartsWith(xml, 0, "\xEF\xBB\xBF");
   const std::string::size_type start = byteOrderMark ? 3 : 0;
-  if (xml.find('\0') != kNone || !KeepsAscii(xml, start, byteOrderMark)) return {};
+  if (!KeepsAscii(xml, start, byteOrderMark)) return {};
   const ModuleList list = Read(xml, start);
   if (!list.readable || list.namesModule) return {};
 
