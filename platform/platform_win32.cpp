@@ -453,9 +453,12 @@ void StartProgram(const std::string& name) {
       SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOZONECHECKS;
   run.lpFile = program.c_str();
   run.nShow = SW_SHOWNORMAL;
-  if (start(&run) && run.hProcess) {  // a start handed to another program gives no handle
+  bool started = start(&run);
+  // COM goes before the wait: a thread of its single-threaded apartment that
+  // pumps no messages for hours would hold up every program that broadcasts one.
+  if (SUCCEEDED(com)) uninitializeCom();
+  if (started && run.hProcess) {  // a start handed to another program gives no handle
     WaitForSingleObject(run.hProcess, INFINITE);
     CloseHandle(run.hProcess);
   }
-  if (SUCCEEDED(com)) uninitializeCom();
 }
