@@ -1,10 +1,11 @@
 // The case runner. It reads a case file of tests/cases (tests/README.md tells the
 // language), sets the case up in its work folder, starts the launcher there
 // twice, and compares what is there afterwards with what the case expects.
-//   case_language.cpp  reading a case: each directive one function, in one table
+//   case_language.cpp  the directives: each one function, in one table
 //   meanwhile.cpp      the directives that act around each run
-//   run_case.cpp       setting a case up, running it, the test itself
-//   compare.cpp        what is below a folder, the differences, taking them over
+//   run_case.cpp       reading a case, setting it up, running it: the test itself
+//   files.cpp          files and folders, as the runner makes and reads them
+//   compare.cpp        the differences from what the case expects, taking them over
 #pragma once
 
 #include <windows.h>

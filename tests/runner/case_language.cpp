@@ -1,4 +1,4 @@
-// Reading a case. Each directive is one function in the table at the end: it
+// The case language. Each directive is one function in the table at the end: it
 // reads the rest of its line and notes what the directive asks for, to be done
 // when the case is set up (setUp) or around each run (around, in meanwhile.cpp).
 #include <gtest/gtest.h>
@@ -48,29 +48,6 @@ static long long SmallDiskFree() {
   ULARGE_INTEGER free, size;
   if (!GetDiskFreeSpaceExA(SMALL_DISK, &free, &size, nullptr)) return -1;
   return size.QuadPart <= kSmallDiskAtMost ? free.QuadPart : -1;
-}
-
-// `text` with each %NAME% of a variable that the case or the runner sets replaced
-// by its value, in UTF-8, and every other byte as it stands. The folder
-// variables are the launcher's to find: the runner's own never reach it.
-static std::string Expand(const CaseFile& c, const std::string& text) {
-  std::string expanded;
-  for (size_t at = 0; at < text.size();) {
-    size_t percent = text.find('%', at);
-    size_t end = percent == std::string::npos ? percent : text.find('%', percent + 1);
-    if (end == std::string::npos) return expanded + text.substr(at);
-    expanded += text.substr(at, percent - at);
-    std::string name = text.substr(percent + 1, end - percent - 1);
-    std::wstring value(32767, L'\0');
-    SetLastError(ERROR_SUCCESS);
-    value.resize(GetEnvironmentVariableW(Wide(name).c_str(), &value[0], value.size()));
-    bool runners = GetLastError() == ERROR_SUCCESS && name != "APPDATA" && name != "LOCALAPPDATA";
-    auto variable = c.variables.find(name);
-    bool set = !name.empty() && (variable != c.variables.end() || runners);
-    expanded += !set ? "%" : variable != c.variables.end() ? variable->second : Utf8(value);
-    at = set ? end + 1 : percent + 1;
-  }
-  return expanded;
 }
 
 // set NAME=VALUE: sets a variable for the launcher, and for the lines below.
@@ -196,66 +173,3 @@ const std::map<std::string, Directive> kDirectives = {
     {"unregister", {Unregister, nullptr, kRunsAlone}},
     {"free", {Free, nullptr, kTakesTheSmallDisk}},
 };
-
-// True when `line` starts the text of a file ("---", "+++", "===").
-static bool StartsText(const std::string& line) {
-  auto directive = kDirectives.find(line.substr(0, line.find(' ')));
-  return directive != kDirectives.end() && directive->second.readText;
-}
-
-std::string CaseFolder() {
-  const char* folder = std::getenv("CASES");
-  return folder ? folder : "tests/cases";
-}
-
-CaseFile ReadCase(const std::string& name) {
-  CaseFile c;
-  c.name = name;
-  c.file = CaseFolder() + "/" + name + ".case";
-  std::vector<std::string> lines;
-  std::ifstream file(PathOf(InProject(c.file)));
-  for (std::string line; std::getline(file, line);) lines.push_back(line);
-  bool onTheSmallDisk = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.rfind("free ", 0) == 0;
-  });
-  c.work =
-      onTheSmallDisk ? SMALL_DISK + name : (fs::temp_directory_path() / "vyra" / name).string();
-  const char* launcher = std::getenv("LAUNCHER");  // the launcher the cases run
-  c.variables = {{"WORK", c.work},
-                 {"BIN", BIN_DIR},
-                 {"LAUNCHER", launcher ? launcher : BIN_DIR "VyraLauncher.exe"}};
-  // Each line is expanded once, when it is reached: a "set" line counts for the lines below it.
-  for (size_t next = 0; next < lines.size();) {
-    c.line = next + 1;
-    std::string line = Expand(c, lines[next]);
-    ++next;
-    if (line == kRunsAlone || line == kTakesTheSmallDisk) {  // what the build reads: checked below
-      c.says.emplace(line, c.line);
-      continue;
-    }
-    std::string word = line.substr(0, line.find(' '));
-    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
-    auto directive = kDirectives.find(word);
-    if (directive == kDirectives.end()) {
-      if (!line.empty() && line[0] != '#') FAIL_AT(c, c.line) << "not understood: " << line;
-      continue;
-    }
-    if (directive->second.needs) c.needs.emplace(directive->second.needs, c.line);
-    if (directive->second.read) {
-      directive->second.read(c, rest);
-    } else {  // the text of a file: every line up to the next one that starts a text
-      std::string text;
-      for (; next < lines.size() && !StartsText(lines[next]); ++next)
-        text += Expand(c, lines[next]) + "\r\n";
-      directive->second.readText(c, rest, text);
-    }
-  }
-  c.launcher = c.variables["LAUNCHER"];
-  for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
-    if (PathOf(path).filename() == "VyraLauncher.exe") c.launcher = path;
-  for (const auto& [need, line] : c.needs)
-    if (!c.says.count(need)) FAIL_AT(c, line) << "this needs the case to say \"" << need << "\"";
-  for (const auto& [need, line] : c.says)
-    if (!c.needs.count(need)) FAIL_AT(c, line) << "nothing in the case needs \"" << need << "\"";
-  return c;
-}

@@ -1,6 +1,6 @@
-// What is below a folder after a run, and what differs from what the case
-// expects: reported at the case file's line with GoogleTest's own unified diff,
-// and taken over into the case on request.
+// What differs from what the case expects after a run: reported at the case
+// file's line with GoogleTest's own unified diff, and taken over into the case
+// on request.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,42 +9,6 @@
 #include <sstream>
 
 #include "case.h"
-
-Entry EntryAt(const fs::path& path) {
-  constexpr DWORD kCompared = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
-                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) attributes = 0;  // a link whose target is gone
-  bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
-  return {folder ? "" : ReadText(path.string()), attributes & kCompared};
-}
-
-Tree Below(const std::string& folder, bool deep) {
-  Tree tree;
-  for (auto entry = fs::recursive_directory_iterator(PathOf(folder)); entry != fs::end(entry);
-       ++entry) {
-    tree[entry->path().string()] = EntryAt(entry->path());
-    if (!deep) entry.disable_recursion_pending();
-  }
-  return tree;
-}
-
-Tree Snapshot(const CaseFile& c) {
-  Tree tree = Below(c.work);
-  for (const auto& folder : c.rootFolders)  // a file there is seen in the root's own listing
-    if (fs::is_directory(PathOf(folder))) tree.merge(Below(folder));
-  return tree;
-}
-
-std::string LinuxPath(const std::string& path) {
-  using Convert = char*(CDECL*)(const wchar_t*);
-  auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  char* converted = convert ? convert(Wide(path).c_str()) : nullptr;
-  std::string spelled = converted ? converted : "";
-  HeapFree(GetProcessHeap(), 0, converted);
-  return spelled;
-}
 
 int LineOf(const CaseFile& c, const std::string& path) {
   std::string spelled = Spelling(path);

@@ -8,65 +8,90 @@
 
 #include "case.h"
 
-// Starts a Unix program, as Wine lets a Windows program do, in `folder`. Wine
-// gives no handle to wait on: the caller waits for what the program does.
-static void StartUnix(const std::string& program, const std::string& arguments,
-                      const std::string& folder) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process;
-  std::wstring command = Wide(program + " " + arguments);
-  if (!CreateProcessW(Wide("/bin/" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0,
-                      nullptr, Wide(folder).c_str(), &startup, &process))
-    return;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-}
-
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8.size(), &wide[0], wide.size()));
-  return wide;
-}
-
-std::string Utf8(const std::wstring& wide) { return fs::path(wide).string(); }
-
-// Under Wine, a Windows program can neither make a symbolic link nor remove one
-// whose target is gone: the Linux side does both.
-std::string NewFolder(const std::string& name) {
-  static int asides = 0;
-  const fs::path folder = PathOf(name);
-  std::error_code failed;
-  for (const auto& entry : fs::recursive_directory_iterator(folder, failed))
-    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-  fs::remove_all(folder, failed);
-  if (failed) {
-    std::string aside = folder.filename().string() + ".gone" + std::to_string(++asides);
-    fs::rename(folder, folder.parent_path() / aside);
-    StartUnix("rm", "-rf " + aside, folder.parent_path().string());
+// `text` with each %NAME% of a variable that the case or the runner sets replaced
+// by its value, in UTF-8, and every other byte as it stands. The folder
+// variables are the launcher's to find: the runner's own never reach it.
+static std::string Expand(const CaseFile& c, const std::string& text) {
+  std::string expanded;
+  for (size_t at = 0; at < text.size();) {
+    size_t percent = text.find('%', at);
+    size_t end = percent == std::string::npos ? percent : text.find('%', percent + 1);
+    if (end == std::string::npos) return expanded + text.substr(at);
+    expanded += text.substr(at, percent - at);
+    std::string name = text.substr(percent + 1, end - percent - 1);
+    std::wstring value(32767, L'\0');
+    SetLastError(ERROR_SUCCESS);
+    value.resize(GetEnvironmentVariableW(Wide(name).c_str(), &value[0], value.size()));
+    bool runners = GetLastError() == ERROR_SUCCESS && name != "APPDATA" && name != "LOCALAPPDATA";
+    auto variable = c.variables.find(name);
+    bool set = !name.empty() && (variable != c.variables.end() || runners);
+    expanded += !set ? "%" : variable != c.variables.end() ? variable->second : Utf8(value);
+    at = set ? end + 1 : percent + 1;
   }
-  fs::create_directories(folder);
-  return folder.string();
+  return expanded;
 }
 
-void MakeSymbolicLink(const std::string& name, const std::string& target) {
-  constexpr int kTries = 100, kTryEveryMs = 50;
-  const fs::path link = PathOf(name);
-  fs::create_directories(link.parent_path());
-  StartUnix("ln", "-s \"" + target + "\" \"" + link.filename().string() + "\"",
-            link.parent_path().string());
-  for (int tries = 0; !fs::exists(link) && tries < kTries; ++tries) Sleep(kTryEveryMs);
-  EXPECT_TRUE(fs::exists(link)) << "no symbolic link " << link.string() << " to " << target;
+// True when `line` starts the text of a file ("---", "+++", "===").
+static bool StartsText(const std::string& line) {
+  auto directive = kDirectives.find(line.substr(0, line.find(' ')));
+  return directive != kDirectives.end() && directive->second.readText;
 }
 
-void WriteText(const std::string& path, const std::string& text) {
-  fs::create_directories(PathOf(path).parent_path());
-  std::ofstream(PathOf(path), std::ios::binary) << text;
+std::string CaseFolder() {
+  const char* folder = std::getenv("CASES");
+  return folder ? folder : "tests/cases";
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream file(PathOf(path), std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
+CaseFile ReadCase(const std::string& name) {
+  CaseFile c;
+  c.name = name;
+  c.file = CaseFolder() + "/" + name + ".case";
+  std::vector<std::string> lines;
+  std::ifstream file(PathOf(InProject(c.file)));
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  bool onTheSmallDisk = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.rfind("free ", 0) == 0;
+  });
+  c.work =
+      onTheSmallDisk ? SMALL_DISK + name : (fs::temp_directory_path() / "vyra" / name).string();
+  const char* launcher = std::getenv("LAUNCHER");  // the launcher the cases run
+  c.variables = {{"WORK", c.work},
+                 {"BIN", BIN_DIR},
+                 {"LAUNCHER", launcher ? launcher : BIN_DIR "VyraLauncher.exe"}};
+  // Each line is expanded once, when it is reached: a "set" line counts for the lines below it.
+  for (size_t next = 0; next < lines.size();) {
+    c.line = next + 1;
+    std::string line = Expand(c, lines[next]);
+    ++next;
+    if (line == kRunsAlone || line == kTakesTheSmallDisk) {  // what the build reads: checked below
+      c.says.emplace(line, c.line);
+      continue;
+    }
+    std::string word = line.substr(0, line.find(' '));
+    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
+    auto directive = kDirectives.find(word);
+    if (directive == kDirectives.end()) {
+      if (!line.empty() && line[0] != '#') FAIL_AT(c, c.line) << "not understood: " << line;
+      continue;
+    }
+    if (directive->second.needs) c.needs.emplace(directive->second.needs, c.line);
+    if (directive->second.read) {
+      directive->second.read(c, rest);
+    } else {  // the text of a file: every line up to the next one that starts a text
+      std::string text;
+      for (; next < lines.size() && !StartsText(lines[next]); ++next)
+        text += Expand(c, lines[next]) + "\r\n";
+      directive->second.readText(c, rest, text);
+    }
+  }
+  c.launcher = c.variables["LAUNCHER"];
+  for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
+    if (PathOf(path).filename() == "VyraLauncher.exe") c.launcher = path;
+  for (const auto& [need, line] : c.needs)
+    if (!c.says.count(need)) FAIL_AT(c, line) << "this needs the case to say \"" << need << "\"";
+  for (const auto& [need, line] : c.says)
+    if (!c.needs.count(need)) FAIL_AT(c, line) << "nothing in the case needs \"" << need << "\"";
+  return c;
 }
 
 // Sets the case up in its work folder, as it was before the run, and the
