@@ -58,6 +58,7 @@ bool KeepsAscii(const std::string& xml, std::string::size_type start, bool byteO
 bool NamesModule(const std::string& path) {
   std::string name = Lower(path.substr(path.find_last_of("\\/") + 1));
   name.erase(name.find_last_not_of(" \t\r\n") + 1);
+  name.erase(0, name.find_first_not_of(" \t\r\n"));
   return StartsWith(name, 0, "vyra_") && name.size() > 8 &&
          name.compare(name.size() - 4, 4, ".dll") == 0;
 }
