@@ -138,6 +138,16 @@ TEST(InProcess, LeavesAModuleListLargerThanAnySimulatorsAlone) {
   EXPECT_EQ(ReadText(list), large);
 }
 
+// A new module list goes in by a rename that replaces nothing: a list that another
+// program made meanwhile stays. (A case cannot time that other program's save.)
+TEST(InProcess, PutsANewFileInPlaceWithoutReplacingOneMadeMeanwhile) {
+  const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "new").string());
+  WriteText(folder + "\\VYRA-dll.tmp", "ours");
+  WriteText(folder + "\\dll.xml", "theirs");
+  EXPECT_FALSE(MoveToNew(folder + "\\VYRA-dll.tmp", folder + "\\dll.xml"));
+  EXPECT_EQ(ReadText(folder + "\\dll.xml"), "theirs");
+}
+
 // The plug-in's settings from a file without a [VYRA] section. The record is
 // loaded once per process, so this test runs only in a process of its own.
 TEST(PluginDefaults, WithoutAVyraSection) {
