@@ -89,15 +89,14 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
 // The variable reader: an unset variable, or one whose value does not fit in
 // the space handed to the platform, gives false and leaves the value alone.
 TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
-  struct {
-    int length;  // of the value; -1: unset
-    bool found;
-  } const variables[] = {{-1, false}, {0, true}, {1022, true}, {1023, false}, {1500, false}};
-  for (const auto& variable : variables) {
-    std::string set(std::max(variable.length, 0), 'x'), value = "untouched";
-    SetEnvironmentVariableA("VYRA_TEST", variable.length < 0 ? nullptr : set.c_str());
-    EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), variable.found) << variable.length;
-    EXPECT_EQ(value, variable.found ? set : "untouched") << variable.length;
+  // The value's length (-1: unset), and whether it is read.
+  const std::pair<int, bool> variables[] = {
+      {-1, false}, {0, true}, {1022, true}, {1023, false}, {1500, false}};
+  for (const auto& [length, found] : variables) {
+    std::string set(std::max(length, 0), 'x'), value = "untouched";
+    SetEnvironmentVariableA("VYRA_TEST", length < 0 ? nullptr : set.c_str());
+    EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), found) << length;
+    EXPECT_EQ(value, found ? set : "untouched") << length;
   }
 }
 
@@ -127,25 +126,21 @@ TEST(InProcess, WaitsOutAProgramThatHoldsTheFileAMoment) {
   EXPECT_EQ(ReadText(copy), "[GRAPHICS]\r\nHDR=0\r\n");
 }
 
-// A module list larger than any a simulator has is not read, and stays as it is.
-TEST(InProcess, LeavesAModuleListLargerThanAnySimulatorsAlone) {
-  const std::string list =
-      NewFolder((fs::temp_directory_path() / "vyra" / "large").string()) + "\\dll.xml";
+// Where the launcher enters the module itself: a list larger than any a simulator
+// has is not read, and stays as it is; a new list goes in by a rename that
+// replaces nothing, so that a list another program made meanwhile stays (a case
+// cannot time that program's save).
+TEST(InProcess, LeavesALargeModuleListAndOneMadeMeanwhileAsTheyAre) {
+  const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "lists").string());
+  const std::string list = folder + "\\dll.xml", copy = folder + "\\VYRA-dll.tmp";
   const std::string root = "<SimBase.Document>\r\n</SimBase.Document>\r\n";
   const std::string large = std::string(kLargestModuleList + 1 - root.size(), ' ') + root;
   WriteText(list, large);
   EnterModule(list);
   EXPECT_EQ(ReadText(list), large);
-}
-
-// A new module list goes in by a rename that replaces nothing: a list that another
-// program made meanwhile stays. (A case cannot time that other program's save.)
-TEST(InProcess, PutsANewFileInPlaceWithoutReplacingOneMadeMeanwhile) {
-  const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "new").string());
-  WriteText(folder + "\\VYRA-dll.tmp", "ours");
-  WriteText(folder + "\\dll.xml", "theirs");
-  EXPECT_FALSE(MoveToNew(folder + "\\VYRA-dll.tmp", folder + "\\dll.xml"));
-  EXPECT_EQ(ReadText(folder + "\\dll.xml"), "theirs");
+  WriteText(copy, root);
+  EXPECT_FALSE(MoveToNew(copy, list));
+  EXPECT_EQ(ReadText(list), large);
 }
 
 // The plug-in's settings from a file without a [VYRA] section. The record is

@@ -21,6 +21,7 @@
 // one registers while this simulator runs only once the turn is given back.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -33,9 +34,7 @@ constexpr DWORD kLookEveryMs = 50;
 
 static int Registrations() {
   std::ifstream log("cscript.log");
-  int lines = 0;
-  for (std::string line; std::getline(log, line);) ++lines;
-  return lines;
+  return std::count(std::istreambuf_iterator<char>(log), {}, '\n');
 }
 
 // An entry before the closing root tag of the list, or a new list with it; none

@@ -9,15 +9,7 @@
 #include "case.h"
 
 std::string Spelling(const std::string& path) {
-  std::string spelled = PathOf(path).string();
-  while (spelled.size() > 1 && spelled.back() == '\\') spelled.pop_back();
-  return spelled;
-}
-
-// The folder at the root of its drive that the full path `place` ("C:\...") lies in.
-static std::string RootFolderOf(const std::string& place) {
-  const size_t afterDrive = 3;  // "C:\"
-  return place.substr(0, place.find('\\', afterDrive));
+  return path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
 }
 
 // Every case checks the root of its drive: one with files there runs alone.
@@ -32,7 +24,9 @@ std::string Place(CaseFile& c, const std::string& path) {
     place = c.work.substr(0, 2) + path;
   else
     place = c.work + "\\" + path;
-  if (namesDrive || atDriveRoot) c.rootFolders.insert(RootFolderOf(place));
+  const size_t afterDrive = 3;  // "C:\": the folder at the drive's root that `place` lies in
+  if (namesDrive || atDriveRoot)
+    c.rootFolders.insert(place.substr(0, place.find('\\', afterDrive)));
   if (atDriveRoot) c.needs.emplace(kRunsAlone, c.line);
   if (namesDrive) c.needs.emplace(kTakesTheSmallDisk, c.line);
   if (namesDrive && GetDriveTypeW(Wide(place.substr(0, 3)).c_str()) == DRIVE_NO_ROOT_DIR)
