@@ -14,7 +14,7 @@
 #include "platform.h"
 
 // UTF-16 texts. A traits type of its own makes the compiler build only the string
-// functions used here, where WideText would bring all of libstdc++'s prebuilt
+// functions used here, where std::wstring would bring all of libstdc++'s prebuilt
 // ones into the image (about 40 KB).
 struct WideTraits : std::char_traits<wchar_t> {};
 using WideText = std::basic_string<wchar_t, WideTraits>;
@@ -107,7 +107,7 @@ unsigned ReadIniInt(const std::string& section, const std::string& key, int fall
 // moment, well under a second, and their open can refuse a write, a rename or a
 // removal meanwhile. Such an operation is tried again after 25 ms, 50 ms, and so
 // on up to 250 ms: about 1.4 s in all, which outlasts them, while a file that
-// another program holds for good costs a run no more than that.
+// another program holds for good costs each operation no more than that.
 constexpr DWORD kFirstPauseMs = 25;
 constexpr int kMostRetries = 10;
 
@@ -125,7 +125,7 @@ static bool MayTryAgain(int& retries, bool renameOrRemoval) {
 
 // The launcher opens a file itself only to look at it, to flush it or to check
 // the room: others may go on reading, writing and deleting it meanwhile. An open
-// that another program's refuses is tried again.
+// that another program's open refuses is tried again.
 static HANDLE OpenShared(const WideText& path, DWORD access) {
   HANDLE file;
   for (int retries = 0;
@@ -348,7 +348,7 @@ bool TextEquals(const wchar_t* a, const wchar_t* b) {
 
 // The default value of the key `key` of HKEY_CLASSES_ROOT; empty when there is none.
 static WideText ClassValue(const WideText& key) {
-  wchar_t value[MAX_PATH];
+  wchar_t value[1024];  // a library's path, expanded, included
   DWORD size = sizeof value;
   if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
       ERROR_SUCCESS)
