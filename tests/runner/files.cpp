@@ -38,9 +38,14 @@ std::string NewFolder(const std::string& name) {
     SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
   fs::remove_all(folder, failed);
   if (failed) {
-    std::string aside = folder.filename().string() + ".gone" + std::to_string(++asides);
-    fs::rename(folder, folder.parent_path() / aside);
-    StartUnix("rm", "-rf " + aside, folder.parent_path().string());
+    const fs::path aside =
+        folder.parent_path() / (folder.filename().string() + ".gone" + std::to_string(++asides));
+    // Under Wine, a handle of the last run can outlast its process a moment.
+    for (int tries = 1; fs::rename(folder, aside, failed), failed; ++tries) {
+      if (tries == 100) fs::rename(folder, aside);  // throws, saying why
+      Sleep(50);
+    }
+    StartUnix("rm", "-rf " + aside.filename().string(), folder.parent_path().string());
   }
   fs::create_directories(folder);
   return folder.string();
