@@ -28,6 +28,9 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Utf8(const std::wstring& wide) { return fs::path(wide).string(); }
 
+// What the Linux side or another process does is looked for this often, up to 5 s.
+constexpr int kTries = 100, kTryEveryMs = 50;
+
 // Under Wine, a Windows program can neither make a symbolic link nor remove one
 // whose target is gone: the Linux side does both.
 std::string NewFolder(const std::string& name) {
@@ -41,10 +44,9 @@ std::string NewFolder(const std::string& name) {
     const fs::path aside =
         folder.parent_path() / (folder.filename().string() + ".gone" + std::to_string(++asides));
     // Under Wine, a handle of the last run can outlast its process a moment.
-    for (int tries = 1; fs::rename(folder, aside, failed), failed; ++tries) {
-      if (tries == 100) fs::rename(folder, aside);  // throws, saying why
-      Sleep(50);
-    }
+    for (int tries = 0; tries < kTries && (fs::rename(folder, aside, failed), failed); ++tries)
+      Sleep(kTryEveryMs);
+    if (failed) fs::rename(folder, aside);  // throws, saying why
     StartUnix("rm", "-rf " + aside.filename().string(), folder.parent_path().string());
   }
   fs::create_directories(folder);
@@ -52,7 +54,6 @@ std::string NewFolder(const std::string& name) {
 }
 
 void MakeSymbolicLink(const std::string& name, const std::string& target) {
-  constexpr int kTries = 100, kTryEveryMs = 50;
   const fs::path link = PathOf(name);
   fs::create_directories(link.parent_path());
   StartUnix("ln", "-s \"" + target + "\" \"" + link.filename().string() + "\"",
