@@ -1,10 +1,12 @@
 #!/bin/sh
 # signing.sh BUILD: makes a throwaway certificate authority and code-signing
-# certificate in BUILD/signing, signs through the package target in two build
-# folders, and checks that both zips and both signed launchers are byte for byte
-# the same, that the signature verifies, that the signed launcher stays under
-# 256 KB, and that a wrong password or a signature that does not verify stops
-# the build, says which, and leaves no zip. Runs in the source tree.
+# certificate in BUILD/signing and signs through the package target in a build
+# folder of its own, twice, 2 s apart. It checks that its launcher is byte for
+# byte BUILD's, built in another folder at another time, and the two zips and
+# signed launchers each other's; that the signature verifies, that the signed
+# launcher stays under 256 KB, and that a wrong password or a signature that
+# does not verify stops the build, says which, and leaves no zip. Runs in the
+# source tree, after BUILD is built.
 set -eu
 keys=$1/signing
 fail() {
@@ -38,8 +40,11 @@ package() {
   cmake --build "$1" --target package 2>&1
 }
 package "$keys/a" password ca
-sleep 2 && package "$keys/b" password ca >/dev/null  # zip dates count in 2 s steps
-(cd "$keys/a" && for file in signed/VyraLauncher.exe *-win32.zip; do cmp "$file" "../b/$file"; done) ||
+cmp "$1/bin/VyraLauncher.exe" "$keys/a/bin/VyraLauncher.exe" || fail "two builds differ"
+mkdir -p "$keys/first/signed" && cp "$keys"/a/*-win32.zip "$keys/first"
+cp "$keys/a/signed/VyraLauncher.exe" "$keys/first/signed"
+sleep 2 && package "$keys/a" password ca >/dev/null  # zip dates count in 2 s steps
+(cd "$keys/a" && for file in signed/VyraLauncher.exe *-win32.zip; do cmp "$file" "../first/$file"; done) ||
   fail "two signed builds differ"
 signed=$keys/a/signed/VyraLauncher.exe
 osslsigncode verify -CAfile "$keys/ca.pem" -in "$signed" >/dev/null || fail "no valid signature"
@@ -47,9 +52,9 @@ osslsigncode verify -CAfile "$keys/ca.pem" -in "$signed" >/dev/null || fail "no 
 
 # stops PASSWORD AUTHORITY MESSAGE: the package build fails, says MESSAGE, and leaves no zip.
 stops() {
-  out=$(package "$keys/b" "$1" "$2") && fail "the build went on with $1 and $2"
+  out=$(package "$keys/a" "$1" "$2") && fail "the build went on with $1 and $2"
   echo "$out" | grep -q "sign.sh: $3" || fail "with $1 and $2, the build did not say \"$3\": $out"
-  ! ls "$keys"/b/*.zip 2>/dev/null || fail "a zip was left with $1 and $2"
+  ! ls "$keys"/a/*.zip 2>/dev/null || fail "a zip was left with $1 and $2"
 }
 stops wrong-password ca "wrong password for"
 stops password other "the signature does not verify"
