@@ -8,6 +8,7 @@
 #include "check.h"
 #include "launcher.h"
 #include "platform.h"
+#include "registration.h"
 #include "simconfig.h"
 
 // clang-format off

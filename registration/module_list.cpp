@@ -6,7 +6,7 @@
 #include <cctype>
 
 #include "check.h"
-#include "launcher.h"
+#include "registration.h"
 
 namespace {
 
