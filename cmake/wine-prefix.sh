@@ -1,11 +1,14 @@
 #!/bin/sh
-# wine-prefix.sh [serve DESKTOP]: makes (or brings up to date) the Wine prefix
-# $WINEPREFIX and checks that it runs a program. Wine makes or updates a prefix
-# by itself when it starts the first program in it: a wineboot run besides that
-# started a second service manager in a new prefix, and every service start
-# then failed after 10 s, RpcSs among them, which Wine's desktop waits for.
+# wine-prefix.sh HOST [DESKTOP]: makes (or brings up to date) the Wine prefix
+# $WINEPREFIX, checks that it runs a program, and puts the program HOST in its
+# system folder as cscript.exe, in the place of Wine's own script host: where a
+# 32-bit program finds it, syswow64 in a 64-bit prefix, system32 in a 32-bit one.
+# Wine makes or updates a prefix by itself when it starts the first program in
+# it: a wineboot run besides that started a second service manager in a new
+# prefix, and every service start then failed after 10 s, RpcSs among them,
+# which Wine's desktop waits for.
 #
-# With "serve", it first starts the prefix's Wine server to stay up until
+# With DESKTOP, it first starts the prefix's Wine server to stay up until
 # "wineserver -k", so that no test's process starts it and is held up by it;
 # then DESKTOP, which holds Wine's desktop until then, as Windows always has
 # one. Wine starts a desktop (explorer.exe /desktop) for the first program that
@@ -19,11 +22,14 @@
 # been seen to fail once while loading kernel32.dll.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 log=$WINEPREFIX.log
+windows=$WINEPREFIX/drive_c/windows
 mkdir -p "$WINEPREFIX"  # the server starts only in a folder that is there
 for _ in 1 2; do
-  [ "${1-}" != serve ] || wineserver -p </dev/null >"$log" 2>&1
+  [ -z "${2-}" ] || wineserver -p </dev/null >"$log" 2>&1
   if wine cmd /c exit 0 </dev/null >>"$log" 2>&1; then
-    [ "${1-}" = serve ] || exit 0
+    if [ -d "$windows/syswow64" ]; then system=$windows/syswow64; else system=$windows/system32; fi
+    cp "$1" "$system/cscript.exe" || exit 1
+    [ -n "${2-}" ] || exit 0
     wine "$2" </dev/null >"$log.desktop" 2>>"$log" &  # says "desktop" once it holds it
     for _ in $(seq 100); do
       grep -qx desktop "$log.desktop" && exit 0

@@ -136,17 +136,18 @@ bool TextEquals(const wchar_t* a, const wchar_t* b);
 // library, as the host looks them up.
 bool ScriptEngineRegistered(const std::string& extension);
 
-// Starts the console program that `command` names, handing it `command` exactly
-// as its command line (no command processor takes part), in the current folder
-// and environment, inheriting no handle, its console minimized without the focus,
-// and waits for it to exit: true, with its exit code in `exitCode`; false, at
-// once, when it cannot be started. Windows looks for the program in the
-// launcher's own folder, the current folder, the system folders, then the search
-// path.
-bool RunCommand(const std::string& command, unsigned long& exitCode);
+// Starts the console program file `name` of the Windows system folder (for
+// this 32-bit process on 64-bit Windows, the file system redirector makes it
+// SysWOW64's), handing it `commandLine` exactly as its command line (no command
+// processor takes part), in the current folder and environment, inheriting no
+// handle, its console minimized without the focus, and waits for it to exit;
+// returns at once when it cannot be started.
+void RunSystemProgram(const std::string& name, const std::string& commandLine);
 
-// Looks for the program file `name` where RunCommand would, and starts it by its
-// full path as Explorer does, through the shell: Windows asks for raised rights
-// where the program or the user requires them. Returns once it has exited; at
-// once when it is not found, cannot be started, or the user declines.
+// Looks for the program file `name` where Windows looks for a program named
+// without a folder (the launcher's own folder, the current folder, the system
+// folders, then the search path), and starts it by its full path as Explorer
+// does, through the shell: Windows asks for raised rights where the program or
+// the user requires them. Returns once it has exited; at once when it is not
+// found, cannot be started, or the user declines.
 void StartProgram(const std::string& name);

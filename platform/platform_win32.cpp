@@ -368,34 +368,36 @@ bool ScriptEngineRegistered(const std::string& extension) {
          !ClassValue(L"CLSID\\" + engineClass + L"\\InprocServer32").empty();
 }
 
-// Started directly, not through cmd.exe: a graphical program of our own has no
-// console, so Windows would open one for cmd.exe, and cmd.exe would expand %NAME%
-// pairs in the folder path, refuse a current folder on a network share, and run
-// the AutoRun command of the registry first.
-bool RunCommand(const std::string& command, unsigned long& exitCode) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWMINNOACTIVE;
-  WideText commandLine = Wide(command);  // CreateProcessW may write into it
-  PROCESS_INFORMATION process;
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return false;
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  exitCode = code;
-  CloseHandle(process.hProcess);
-  return true;
-}
-
 // The folder `get` fills in, as GetSystemDirectoryW does.
 static WideText Folder(UINT(WINAPI* get)(wchar_t*, UINT)) {
   wchar_t folder[MAX_PATH];
   UINT length = get(folder, MAX_PATH);
   return length < MAX_PATH ? WideText(folder, length) : WideText();
+}
+
+// Started directly, not through cmd.exe: a graphical program of our own has no
+// console, so Windows would open one for cmd.exe, and cmd.exe would expand %NAME%
+// pairs in the folder path, refuse a current folder on a network share, and run
+// the AutoRun command of the registry first. Named by its full path: Windows
+// would look for a program named without a folder in the launcher's own folder
+// and the current folder first, where anyone may have left a file of that name,
+// which would run with the launcher's rights.
+void RunSystemProgram(const std::string& name, const std::string& commandLine) {
+  const WideText system = Folder(GetSystemDirectoryW);
+  if (system.empty()) return;
+  const WideText program = system + L"\\" + Wide(name);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINNOACTIVE;
+  WideText line = Wide(commandLine);  // CreateProcessW may write into it
+  PROCESS_INFORMATION process;
+  if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return;
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hProcess);
 }
 
 // Where CreateProcess looks for a program named without a folder, in its order:

@@ -132,6 +132,7 @@ std::string IndentOf(const std::string& xml, std::string::size_type at, const ch
 }  // namespace
 
 std::string WithModuleEntered(const std::string& xml) {
+  if (xml.find_first_not_of(" \t\r\n") == kNone) return WithModuleEntered(kNewModuleList);
   const bool byteOrderMark = StartsWith(xml, 0, "\xEF\xBB\xBF");
   const std::string::size_type start = byteOrderMark ? 3 : 0;
   if (!KeepsAscii(xml, start, byteOrderMark)) return {};

@@ -7,11 +7,11 @@
 //
 // The script (SCRIPT) adds "[outside the turn]" when it runs while its launcher
 // does not hold the launchers' turn, and "[console not minimized without focus]"
-// when its console was not asked to open so. With SCRIPT_ACTS=enters it enters
-// the module in the module list it is handed, as a working script would; with
-// SCRIPT_ACTS=fails it ends with exit code 1, as a script host that could not
-// run the script; otherwise it enters nothing and ends with 0, as a script that
-// the pilot said no to.
+// when its console was not asked to open so. It enters the module in the module
+// list it is handed, as a pilot's script does. With SCRIPT_ACTS=enters-nothing
+// it enters nothing and ends with 0, as a script that failed, or a host that
+// Windows switched off or that a policy kept from running it, may; with
+// SCRIPT_ACTS=fails it enters nothing and ends with exit code 1.
 //
 // The simulator adds "[not shown as a double-click shows it]" when it was not
 // asked to show its window as Explorer asks. With SIMULATOR_RUNS_MS set, it runs
@@ -38,15 +38,16 @@ static int Registrations() {
 }
 
 // An entry before the closing root tag of the list, or a new list with it; none
-// where the list names the module already.
+// where the list names the module already or has no closing root tag.
 static void EnterModule(const std::filesystem::path& list) {
   std::ifstream in(list, std::ios::binary);
   std::string xml{std::istreambuf_iterator<char>(in), {}};
   in.close();
-  if (xml.find("VYRA_02.dll") != std::string::npos) return;
   if (xml.empty()) xml = "<SimBase.Document>\r\n</SimBase.Document>\r\n";
+  size_t closing = xml.rfind("</SimBase.Document>");
+  if (xml.find("VYRA_02.dll") != std::string::npos || closing == std::string::npos) return;
   const char entry[] = "<Launch.Addon><Path>VYRA_02.dll</Path></Launch.Addon>\r\n";
-  std::ofstream(list, std::ios::binary) << xml.insert(xml.rfind("</SimBase.Document>"), entry);
+  std::ofstream(list, std::ios::binary) << xml.insert(closing, entry);
 }
 
 // True when whoever started this program asked it to show its window as `show`.
@@ -78,8 +79,10 @@ int wmain(int argc, wchar_t** argv) {
        ran += kLookEveryMs, seen = Registrations())
     Sleep(kLookEveryMs);
 
+  const std::string acts = SCRIPT && std::getenv("SCRIPT_ACTS") ? std::getenv("SCRIPT_ACTS") : "";
   std::string line;
   for (int i = 0; i < argc; ++i) line += "[" + Utf8(argv[i]) + "]";
+  if (!acts.empty() && acts != "enters-nothing" && acts != "fails") line += "[SCRIPT_ACTS not understood]";
   if (SCRIPT && outsideTurn) line += "[outside the turn]";
   if (SCRIPT && !AskedToShow(SW_SHOWMINNOACTIVE)) line += "[console not minimized without focus]";
   if (!SCRIPT && !AskedToShow(SW_SHOWNORMAL)) line += "[not shown as a double-click shows it]";
@@ -94,8 +97,7 @@ int wmain(int argc, wchar_t** argv) {
       WriteFile(record, line.data(), line.size(), &written, nullptr) && written == line.size();
   bool closed = CloseHandle(record);
   ReleaseMutex(oneAtATime);
-  const char* acts = SCRIPT ? std::getenv("SCRIPT_ACTS") : nullptr;
-  if (acts && std::string(acts) == "enters" && argc > 2) EnterModule(argv[2]);
-  if (acts && std::string(acts) == "fails") return 1;
+  if (SCRIPT && acts.empty() && argc > 2) EnterModule(argv[2]);
+  if (acts == "fails") return 1;
   return !(closed && whole);
 }

@@ -123,6 +123,7 @@ void Turn(CaseFile& c, const std::string& rest);
 void When(CaseFile& c, const std::string& rest);
 void Save(CaseFile& c, const std::string& rest, const std::string& text);
 void Unregister(CaseFile& c, const std::string& rest);
+void Quarantine(CaseFile& c, const std::string& rest);
 
 // The folder of the case files, below the project: tests/cases, or CASES when set.
 std::string CaseFolder();

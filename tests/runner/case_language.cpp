@@ -165,5 +165,6 @@ const std::map<std::string, Directive> kDirectives = {
     {"turn", {Turn, nullptr, kRunsAlone}},
     {"when", {When, nullptr, kRunsAlone}},
     {"unregister", {Unregister, nullptr, kRunsAlone}},
+    {"quarantine", {Quarantine, nullptr, kRunsAlone}},
     {"free", {Free, nullptr, kTakesTheSmallDisk}},
 };

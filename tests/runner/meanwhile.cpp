@@ -1,6 +1,6 @@
 // The directives that act around each run: another program holding a file or
 // the launchers' turn, a virus scanner, a save by the simulator, a registration
-// taken away. Each is one unit: it starts its work before the launchers start,
+// or a program taken away. Each is one unit: it starts its work before the launchers start,
 // and hands back what ends it, which closes what it opened.
 #include <gtest/gtest.h>
 
@@ -231,5 +231,25 @@ void Unregister(CaseFile& c, const std::string& rest) {
       RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
                       (value.size() + 1) * sizeof(wchar_t));
     };
+  });
+}
+
+// quarantine NAME: the program NAME of the system folder, where the launcher
+// starts the script host from, is moved aside while each run goes on, as an
+// antivirus does with a file it puts in quarantine, and put back after. Wine
+// then refuses to start it, as Windows does. The system folder is the prefix's
+// (this 32-bit process sees the one the launcher sees), so such a case runs
+// alone; a run cut short leaves the program aside until the next test run puts
+// it back.
+void Quarantine(CaseFile& c, const std::string& rest) {
+  std::wstring program(MAX_PATH, L'\0');
+  program.resize(GetSystemDirectoryW(&program[0], program.size()));
+  program += L"\\" + Wide(rest);
+  const std::wstring aside = program + L".quarantined";
+  const int line = c.line;
+  c.around.push_back([=](Run& run) {
+    if (!MoveFileExW(program.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
+      FAIL_AT(run.c, line) << "cannot put " << Utf8(program) << " in quarantine";
+    return [=] { MoveFileExW(aside.c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING); };
   });
 }
