@@ -20,7 +20,7 @@ out=$(CI=1 VYRA_ACCEPT=1 CASES="Z:$copy" run)
 echo "$out"
 echo "$out" | grep -qxF "$ignored" || fail "accepted where CI is set"
 cmp -s "$case" "$copy/${case##*/}" || fail "the case was changed where CI is set"
-out=$(echo "$out" | grep -vxF "$ignored")  # what a developer sees, without CI
+out=$(printf "%s\n" "$out" | grep -vxF "$ignored")  # what a developer sees, without CI
 echo "$out" | grep -q '^\[  FAILED  \] 1 test' || fail "the wrong case passed"
 lines=$(echo "$out" | wc -l) chars=$(echo "$out" | wc -c)
 [ "$lines" -le 70 ] && [ "$chars" -le 2500 ] || fail "$lines lines, $chars characters"
