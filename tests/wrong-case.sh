@@ -11,27 +11,28 @@
 case=tests/failing/wrong_on_purpose.case
 at=$(grep -n '^+++ .*Prepar3D.cfg$' "$case" | cut -d: -f1)
 fail() { echo "wrong-case.sh: $*"; exit 1; }
+shown() { printf "%s\n" "$out"; }  # the output as it stands, where echo reads its backslashes
 run() { wine "$RUNNER" --gtest_filter='*/wrong_on_purpose' 2>&1 | tr -d '\r'; }  # CR LF from Wine
 RUNNER=$1 file='AppData\Roaming\Lockheed Martin\Prepar3D v2\Prepar3D.cfg'
 copy=$(realpath -m "${RUNNER%/*}/../accepted")
 rm -rf "$copy" && mkdir -p "$copy" && cp "$case" "$copy/"
 ignored='VYRA_ACCEPT is ignored where CI is set: nothing was taken over'
 out=$(CI=1 VYRA_ACCEPT=1 CASES="Z:$copy" run)
-echo "$out"
-echo "$out" | grep -qxF "$ignored" || fail "accepted where CI is set"
+shown
+shown | grep -qxF "$ignored" || fail "accepted where CI is set"
 cmp -s "$case" "$copy/${case##*/}" || fail "the case was changed where CI is set"
-out=$(printf "%s\n" "$out" | grep -vxF "$ignored")  # what a developer sees, without CI
-echo "$out" | grep -q '^\[  FAILED  \] 1 test' || fail "the wrong case passed"
-lines=$(echo "$out" | wc -l) chars=$(echo "$out" | wc -c)
+out=$(shown | grep -vxF "$ignored")  # what a developer sees, without CI
+shown | grep -q '^\[  FAILED  \] 1 test' || fail "the wrong case passed"
+lines=$(shown | wc -l) chars=$(shown | wc -c)
 [ "$lines" -le 70 ] && [ "$chars" -le 2500 ] || fail "$lines lines, $chars characters"
 for line in "Z:$copy/${case##*/}:$at: Failure" '--- expected' '+++ written by the launcher' '-HDR=1' '+HDR=0' \
   '(cut here: 28 more changed lines)' \
   "$file differs, run 2, as before"; do
-  echo "$out" | grep -qxF -- "$line" || fail "no line reads: $line"
+  shown | grep -qxF -- "$line" || fail "no line reads: $line"
 done
-echo "$out" | grep -q '^What the launcher wrote is kept in [A-Z]:\\.*\\wrong_on_purpose$' ||
+shown | grep -q '^What the launcher wrote is kept in [A-Z]:\\.*\\wrong_on_purpose$' ||
   fail "no line says where, in Windows spelling, what the launcher wrote is kept"
-kept=$(echo "$out" | sed -n 's/^  (on Linux \(.*\))$/\1/p')
+kept=$(shown | sed -n 's/^  (on Linux \(.*\))$/\1/p')
 tr -d '\r' <"$kept/AppData/Roaming/Lockheed Martin/Prepar3D v2/Prepar3D.cfg" | grep -qx 'HDR=0' ||
   fail "what the launcher wrote is not kept at $kept"
 
