@@ -11,7 +11,8 @@
 // list it is handed, as a pilot's script does. With SCRIPT_ACTS=enters-nothing
 // it enters nothing and ends with 0, as a script that failed, or a host that
 // Windows switched off or that a policy kept from running it, may; with
-// SCRIPT_ACTS=fails it enters nothing and ends with exit code 1.
+// SCRIPT_ACTS=fails it enters nothing and ends with exit code 1. Any other
+// SCRIPT_ACTS adds "[SCRIPT_ACTS not understood]".
 //
 // The simulator adds "[not shown as a double-click shows it]" when it was not
 // asked to show its window as Explorer asks. With SIMULATOR_RUNS_MS set, it runs
@@ -82,7 +83,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::string acts = SCRIPT && std::getenv("SCRIPT_ACTS") ? std::getenv("SCRIPT_ACTS") : "";
   std::string line;
   for (int i = 0; i < argc; ++i) line += "[" + Utf8(argv[i]) + "]";
-  if (!acts.empty() && acts != "enters-nothing" && acts != "fails") line += "[SCRIPT_ACTS not understood]";
+  if (!acts.empty() && acts != "enters-nothing" && acts != "fails")
+    line += "[SCRIPT_ACTS not understood]";
   if (SCRIPT && outsideTurn) line += "[outside the turn]";
   if (SCRIPT && !AskedToShow(SW_SHOWMINNOACTIVE)) line += "[console not minimized without focus]";
   if (!SCRIPT && !AskedToShow(SW_SHOWNORMAL)) line += "[not shown as a double-click shows it]";
