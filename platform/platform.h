@@ -77,8 +77,8 @@ struct FileStamp {
 // The stamp of the file `path`; all zero when it cannot be had.
 FileStamp StampOf(const std::string& path);
 
-// Copies the file `from` to `to`, where nothing may stand yet; false, leaving no
-// copy cut short, when that fails.
+// Copies the file `from` to `to`, where nothing may stand yet, with its read-only,
+// hidden, system and archive attributes; false, leaving no copy, when that fails.
 bool CopyToNew(const std::string& from, const std::string& to);
 
 // Sets `bytes` to what the file `path` holds, when it holds at most `most` bytes;

@@ -210,14 +210,28 @@ FileStamp StampOf(const std::string& path) {
           join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)};
 }
 
+// Windows' CopyFile gives the copy the file's attributes; Wine 10's gives it
+// archive alone. They are set here all the same, so that the copy that takes
+// the file's place keeps them everywhere, and a read-only file's copy takes no
+// change either.
+constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                    FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
 bool CopyToNew(const std::string& from, const std::string& to) {
-  for (int retries = 0; !CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE);) {
+  const WideText file = Wide(from), copy = Wide(to);
+  for (int retries = 0; !CopyFileW(file.c_str(), copy.c_str(), TRUE);) {
     if (MayTryAgain(retries, false)) continue;
     // Windows removes a copy that a full disk cut short; Wine leaves it.
     if (GetLastError() != ERROR_FILE_EXISTS && IsPlainFile(to)) RemoveFile(to);
     return false;
   }
-  return true;
+  DWORD wanted = GetFileAttributesW(file.c_str()), got = GetFileAttributesW(copy.c_str());
+  bool kept =
+      wanted != INVALID_FILE_ATTRIBUTES && got != INVALID_FILE_ATTRIBUTES &&
+      SetFileAttributesW(copy.c_str(), (got & ~(kCopiedAttributes | FILE_ATTRIBUTE_NORMAL)) |
+                                           (wanted & kCopiedAttributes));
+  if (!kept) RemoveFile(to);
+  return kept;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, unsigned long long most) {
