@@ -161,7 +161,7 @@ int LineOf(const CaseFile& c, const std::string& path);
 std::string NameOf(const CaseFile& c, const std::string& path);
 
 // Records a failure at a line of the case file, "FILE:LINE:", where an editor jumps to.
-#define FAIL_AT(c, line) ADD_FAILURE_AT((c).file.c_str(), line)
+#define FAIL_AT_LINE(c, line) ADD_FAILURE_AT((c).file.c_str(), line)
 
 // Reports each entry that differs from what `want` holds, once: at the case
 // file's line that names it, with a diff, or in one line where `earlier`, which

@@ -76,10 +76,11 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
     bool lfAlone = bytes.find('\n') != std::string::npos &&
                    bytes.find("\r\n") == std::string::npos && bytes.find('\0') == std::string::npos;
     if (!text.empty())
-      FAIL_AT(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
+      FAIL_AT_LINE(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
     if (lfAlone && !asIs)
-      FAIL_AT(c, c.line) << dataFile << " ends its lines in LF alone: data files are taken byte "
-                         << "for byte, so save it with CR LF line ends, or say \"as is\"";
+      FAIL_AT_LINE(c, c.line) << dataFile
+                              << " ends its lines in LF alone: data files are taken byte "
+                              << "for byte, so save it with CR LF line ends, or say \"as is\"";
   }
   int textLines = std::count(text.begin(), text.end(), '\n');
   if (kAfter)

@@ -95,7 +95,7 @@ std::set<std::string> Report(const CaseFile& c, const Tree& want, const Tree& go
         message +=
             "\nattributes " + Letters(is.attributes) + ", expected " + Letters(was.attributes);
     }
-    FAIL_AT(c, LineOf(c, path)) << message;
+    FAIL_AT_LINE(c, LineOf(c, path)) << message;
     earlier[path] = is;
   }
   return differing;

@@ -226,7 +226,7 @@ void Unregister(CaseFile& c, const std::string& rest) {
     RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, &value[0], &size);
     value.resize(size / sizeof(wchar_t) - 1);
     if (RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str()))
-      FAIL_AT(run.c, line) << "cannot remove HKEY_CLASSES_ROOT\\" << rest;
+      FAIL_AT_LINE(run.c, line) << "cannot remove HKEY_CLASSES_ROOT\\" << rest;
     return [key, value] {
       RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
                       (value.size() + 1) * sizeof(wchar_t));
@@ -249,7 +249,7 @@ void Quarantine(CaseFile& c, const std::string& rest) {
   const int line = c.line;
   c.around.push_back([=](Run& run) {
     if (!MoveFileExW(program.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
-      FAIL_AT(run.c, line) << "cannot put " << Utf8(program) << " in quarantine";
+      FAIL_AT_LINE(run.c, line) << "cannot put " << Utf8(program) << " in quarantine";
     return [=] { MoveFileExW(aside.c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING); };
   });
 }

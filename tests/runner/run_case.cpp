@@ -71,7 +71,7 @@ CaseFile ReadCase(const std::string& name) {
     std::string rest = line.substr(std::min(line.size(), word.size() + 1));
     auto directive = kDirectives.find(word);
     if (directive == kDirectives.end()) {
-      if (!line.empty() && line[0] != '#') FAIL_AT(c, c.line) << "not understood: " << line;
+      if (!line.empty() && line[0] != '#') FAIL_AT_LINE(c, c.line) << "not understood: " << line;
       continue;
     }
     if (directive->second.needs) c.needs.emplace(directive->second.needs, c.line);
@@ -88,9 +88,11 @@ CaseFile ReadCase(const std::string& name) {
   for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
     if (PathOf(path).filename() == "VyraLauncher.exe") c.launcher = path;
   for (const auto& [need, line] : c.needs)
-    if (!c.says.count(need)) FAIL_AT(c, line) << "this needs the case to say \"" << need << "\"";
+    if (!c.says.count(need))
+      FAIL_AT_LINE(c, line) << "this needs the case to say \"" << need << "\"";
   for (const auto& [need, line] : c.says)
-    if (!c.needs.count(need)) FAIL_AT(c, line) << "nothing in the case needs \"" << need << "\"";
+    if (!c.needs.count(need))
+      FAIL_AT_LINE(c, line) << "nothing in the case needs \"" << need << "\"";
   return c;
 }
 
@@ -134,7 +136,7 @@ static void Launch(const CaseFile& c) {
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    if (code) FAIL_AT(c, 1) << "a launcher exited with " << code << c.when;
+    if (code) FAIL_AT_LINE(c, 1) << "a launcher exited with " << code << c.when;
   }
   for (const auto& stop : stops)  // in order: "when" stops before what it sets off
     if (stop) stop();
@@ -191,7 +193,7 @@ TEST_P(Case, Run) {
     std::error_code gone;
     for (const auto& [path, time] : stamps)
       if (fs::last_write_time(PathOf(path), gone) != time)
-        FAIL_AT(c, LineOf(c, path)) << NameOf(c, path) << " was rewritten" << c.when;
+        FAIL_AT_LINE(c, LineOf(c, path)) << NameOf(c, path) << " was rewritten" << c.when;
   }
   if (HasFailure()) Keep(c, firstWritten, firstDiffering);
   SetCurrentDirectoryW(Wide(BIN_DIR).c_str());
