@@ -4,7 +4,7 @@
 # folder of its own, twice, 2 s apart. It checks that its launcher is byte for
 # byte BUILD's, built in another folder at another time, and the two zips and
 # signed launchers each other's; that the signature verifies, that the signed
-# launcher stays under 256 KB, and that a wrong password or a signature that
+# launcher stays under 128 KB, and that a wrong password or a signature that
 # does not verify stops the build, says which, and leaves no zip. Runs in the
 # source tree, after BUILD is built.
 set -eu
@@ -48,7 +48,7 @@ sleep 2 && package "$keys/a" password ca >/dev/null  # zip dates count in 2 s st
   fail "two signed builds differ"
 signed=$keys/a/signed/VyraLauncher.exe
 osslsigncode verify -CAfile "$keys/ca.pem" -in "$signed" >/dev/null || fail "no valid signature"
-[ "$(stat -c %s "$signed")" -lt 262144 ] || fail "the signed launcher is 256 KB or more"
+[ "$(stat -c %s "$signed")" -lt 131072 ] || fail "the signed launcher is 128 KB or more"
 
 # stops PASSWORD AUTHORITY MESSAGE: the package build fails, says MESSAGE, and leaves no zip.
 stops() {
