@@ -84,6 +84,8 @@ struct CaseFile {
   std::vector<Start> around;                  // each run
   // "===" blocks, in order: the file saved into, and what is saved.
   std::vector<std::pair<std::string, std::string>> saves;
+  int whenAt = 0;                    // the "when" line; 0: none
+  std::vector<int> onAppearanceAt;   // the lines that act when the file of "when" appears
   int launchers = 1;                 // started at the same moment
   std::map<std::string, int> needs;  // kRunsAlone, kTakesTheSmallDisk: the first line that needs it
   std::map<std::string, int> says;   // what the case declares it needs, and where

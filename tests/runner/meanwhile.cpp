@@ -54,6 +54,7 @@ void Hold(CaseFile& c, const std::string& rest) {
     return;
   }
   DWORD heldMs = std::stoul(rest.substr(timed + 5));
+  c.onAppearanceAt.push_back(c.line);
   c.around.push_back([=](Run& run) {
     run.onAppearance.push_back([=](const std::string&, int) {
       HANDLE file = OpenToRead(path, shared);
@@ -145,6 +146,7 @@ struct Watch {
 // other lines ask for is set before the launchers start, and so before the
 // first change.
 void When(CaseFile& c, const std::string& rest) {
+  c.whenAt = c.line;
   std::string path = Place(c, rest.substr(0, rest.rfind(" appears")));
   c.around.push_back([path](Run& run) {
     auto watch = std::make_shared<Watch>();
@@ -187,12 +189,13 @@ void When(CaseFile& c, const std::string& rest) {
 // === PATH: the lines below are what another program (the simulator) saves into
 // PATH when the file of "when" appears; for a second "===" block, when it appears
 // the second time. The runner saves while it holds the file that appeared as a
-// scanner does, so that the launcher cannot rename it first. Until the first
-// save, it holds the file saved into as a backup client does, so that the
+// scanner does, so that the launcher cannot rename it first. Until each save is
+// made, it holds the file saved into as a backup client does, so that the
 // launcher's check that it could write there waits, however late the runner sees
-// the file appear. (A later save that comes late lands last, as it would anyway.)
+// the file appear: no save lands after the launcher's rename.
 void Save(CaseFile& c, const std::string& rest, const std::string& text) {
   c.saves.push_back({Place(c, rest), text});
+  c.onAppearanceAt.push_back(c.line);
   if (c.saves.size() > 1) return;  // the first block's unit makes every save
   c.around.push_back([](Run& run) {
     const auto& saves = run.c.saves;
@@ -201,11 +204,13 @@ void Save(CaseFile& c, const std::string& rest, const std::string& text) {
       if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
       *held = INVALID_HANDLE_VALUE;
     };
-    run.onAppearance.push_back([&saves, letGo](const std::string& path, int seen) {
+    run.onAppearance.push_back([&saves, held, letGo](const std::string& path, int seen) {
       if (seen >= static_cast<int>(saves.size())) return;
       HANDLE appeared = OpenToRead(path, kScannerSharing);
       letGo();
       WriteText(saves[seen].first, saves[seen].second);
+      if (seen + 1 < static_cast<int>(saves.size()))
+        *held = OpenToRead(saves[seen + 1].first, kBackupSharing);
       CloseHandle(appeared);
     });
     return letGo;

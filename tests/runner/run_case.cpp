@@ -93,6 +93,13 @@ CaseFile ReadCase(const std::string& name) {
   for (const auto& [need, line] : c.says)
     if (!c.needs.count(need))
       FAIL_AT_LINE(c, line) << "nothing in the case needs \"" << need << "\"";
+  // Either alone would do nothing, and the case would pass testing something else.
+  if (c.whenAt && c.onAppearanceAt.empty())
+    FAIL_AT_LINE(c, c.whenAt)
+        << "nothing to do when the file appears: no \"hold ... for\" or \"===\"";
+  for (int line : c.onAppearanceAt)
+    if (!c.whenAt)
+      FAIL_AT_LINE(c, line) << "this acts when a file appears: no \"when ... appears\"";
   return c;
 }
 
