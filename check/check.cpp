@@ -1,5 +1,6 @@
 #include "check.h"
 
+#include "edit.h"
 #include "simconfig.h"
 
 namespace {
@@ -8,26 +9,21 @@ namespace {
 // working copy beside it, which is no .cfg file.
 constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
 
-// Makes the copy at the first correction, noting the file's stamp first. Once a
-// write has failed, writes nothing more. A profile write counts only where the
-// copy can still grow afterwards: Wine's reports success even when a full disk
-// cut its rewrite short.
-void Correct(WorkingCopy& copy, const char* section, const char* key, const char* value) {
-  if (!copy.tried && !copy.file.empty()) {
-    copy.stamp = StampOf(copy.file);
-    copy.ours = copy.intact = CopyToNew(copy.file, copy.path);
-  }
-  copy.tried = true;
-  if (copy.intact)
-    copy.intact = WriteIniString(section, key, value, copy.path) && CanGrow(copy.path);
+// Writes a correction to the copy. A profile write counts only where the copy
+// can still grow afterwards: Wine's reports success even when a full disk cut
+// its rewrite short.
+void Correct(Edit& edit, const char* section, const char* key, const char* value) {
+  Change(edit, [&](const std::string& copy) {
+    return WriteIniString(section, key, value, copy) && CanGrow(copy);
+  });
 }
 
-// Runs the rules on the file `path`, writing what they correct to `copy`.
-AdvisoryList RunRules(const std::string& path, WorkingCopy& copy) {
+// Runs the rules on the file `path`, writing what they correct to the edit's copy.
+AdvisoryList RunRules(const std::string& path, Edit& edit) {
   AdvisoryList advice;
   if (ReadIniInt("GRAPHICS", "HDR", 0, path) != 0) {
     advice.push_back("You must disable HDR Lighting to use VYRA!");
-    Correct(copy, "GRAPHICS", "HDR", "0");
+    Correct(edit, "GRAPHICS", "HDR", "0");
   }
 
   if (!IsCompositionEnabled())
@@ -37,21 +33,21 @@ AdvisoryList RunRules(const std::string& path, WorkingCopy& copy) {
       ReadIniInt("Display", "FullScreen", 0, path) == 1) {
     advice.push_back("Please disable full-screen mode.");
     advice.push_back("It causes poor performance and distortion");
-    Correct(copy, "Display", "FullScreen", "False");
+    Correct(edit, "Display", "FullScreen", "False");
   }
 
   if (ReadIniInt("USERINTERFACE", "MUTE_ON_LOST_FOCUS", 1, path) != 0) {
-    Correct(copy, "USERINTERFACE", "MUTE_ON_LOST_FOCUS", "0");
+    Correct(edit, "USERINTERFACE", "MUTE_ON_LOST_FOCUS", "0");
     advice.push_back("Please disable mute on lost focus");
   }
 
   if (GetPluginSettings().async) {
     if (ReadIniInt("Display", "VSYNC", 0, path) != 0) {
-      Correct(copy, "Display", "VSYNC", "0");
+      Correct(edit, "Display", "VSYNC", "0");
       advice.push_back("Turn off V-Sync when using asynchronous timewarp");
     }
   } else if (ReadIniInt("Display", "VSYNC", 1, path) != 1) {
-    Correct(copy, "Display", "VSYNC", "1");
+    Correct(edit, "Display", "VSYNC", "1");
     advice.push_back("Turn on V-Sync when using synchronous timewarp");
   }
   return advice;
@@ -64,9 +60,7 @@ AdvisoryList RunRules(const std::string& path, WorkingCopy& copy) {
 // and when it is saved once more meanwhile, it stays as it was saved.
 AdvisoryList CheckSimulatorSettings() {
   const std::string path = GetSimulatorConfigPath();  // empty without a simulator folder
-  for (int pass = 1;; ++pass) {
-    WorkingCopy copy = WorkingCopyFor(path, kWorkingCopyName);
-    AdvisoryList advice = RunRules(path, copy);
-    if (PutInPlace(copy) || pass == 2) return advice;
-  }
+  AdvisoryList advice;
+  EditFile(path, kWorkingCopyName, [&](Edit& edit) { advice = RunRules(path, edit); });
+  return advice;
 }

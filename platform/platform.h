@@ -48,12 +48,14 @@ bool WriteIniString(const std::string& section, const std::string& key, const st
 // sharing; the renames and the removal below, when refused for sharing or access.
 // An open that asks for no access, only to look, is never refused so. A program
 // that holds one file for good costs a run about 1.4 s (2.8 s for a working copy,
-// which is written and then removed). At most 36 operations of a run can be
+// which is written and then removed). At most 44 operations of a run can be
 // refused: 14 in each of the settings check's two passes (a removal, the copy,
 // four profile writes and four room checks, the flush, the check that the file
-// could be written, the rename, a removal), 8 for the module list. Where another
-// program refuses every one of them until just before its last try, a run spends
-// about 50 s on retries, all together.
+// could be written, the rename, a removal), 8 in each of the module list's two
+// (a removal, the read, the copy, the write, the flush, the check that the file
+// could be written, the rename, a removal). Where another program refuses every
+// one of them until just before its last try, a run spends about 60 s on
+// retries, all together.
 
 // The path of the file that `path` finally names, symbolic links followed, in the
 // usual spelling (C:\..., \\server\share\...); empty when it cannot be opened.

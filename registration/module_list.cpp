@@ -5,7 +5,7 @@
 // leaves a file with anything else (a document type declaration) as it is.
 #include <cctype>
 
-#include "check.h"
+#include "edit.h"
 #include "registration.h"
 
 namespace {
@@ -162,28 +162,14 @@ std::string WithModuleEntered(const std::string& xml) {
   return ownLine ? entered.insert(line, entry) : entered.insert(list.closingRoot, eol + entry);
 }
 
-// A new list goes in by a rename that replaces nothing, so that a list another
-// program made meanwhile stays.
-static void MakeModuleList(const std::string& registrationFile) {
-  const std::string copy =
-      registrationFile.substr(0, registrationFile.rfind('\\') + 1) + kWorkingCopyName;
-  if (IsPlainFile(copy)) RemoveFile(copy);
-  if (!WriteWholeFile(copy, WithModuleEntered(kNewModuleList), true)) return;
-  if (!FlushToDisk(copy) || !MoveToNew(copy, registrationFile)) RemoveFile(copy);
-}
-
+// A list where there is none reads as empty: a new one. What another program
+// saves meanwhile, a new list too, gets the module entered in it on a second pass.
 void EnterModule(const std::string& registrationFile) {
-  if (!PathExists(registrationFile)) {
-    MakeModuleList(registrationFile);
-    return;
-  }
-  WorkingCopy copy = WorkingCopyFor(registrationFile, kWorkingCopyName);
-  if (copy.file.empty()) return;
-  copy.stamp = StampOf(copy.file);  // before the read: a save after it is never replaced
-  std::string bytes, entered;
-  if (ReadWholeFile(copy.file, bytes, kLargestModuleList)) entered = WithModuleEntered(bytes);
-  if (entered.empty()) return;
-  copy.ours = CopyToNew(copy.file, copy.path);  // with the file's attributes
-  copy.intact = copy.ours && WriteWholeFile(copy.path, entered, false);
-  PutInPlace(copy);
+  EditFile(registrationFile, kWorkingCopyName, [](Edit& edit) {
+    std::string bytes, entered;
+    if (!edit.existed || ReadWholeFile(edit.file, bytes, kLargestModuleList))
+      entered = WithModuleEntered(bytes);
+    if (!entered.empty())
+      Change(edit, [&](const std::string& copy) { return WriteWholeFile(copy, entered, false); });
+  });
 }

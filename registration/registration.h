@@ -30,8 +30,9 @@ std::string WithModuleEntered(const std::string& bytes);
 constexpr unsigned long kLargestModuleList = 1 << 20;
 
 // Enters VYRA_02.dll in the module list `registrationFile`, as WithModuleEntered
-// gives it, through a working copy; makes a new list where there is none,
-// without replacing one that another program made meanwhile. A list that names
-// the module, one it cannot read safely, or one larger than kLargestModuleList
-// stays exactly as it is.
+// gives it, through a working copy; makes a new list where there is none. A list
+// that another program saves (or makes) meanwhile is never replaced: the module
+// is entered in what it saved, on a second pass; saved again during that pass,
+// it stays as saved. A list that names the module, one it cannot read safely, or
+// one larger than kLargestModuleList stays exactly as it is.
 void EnterModule(const std::string& registrationFile);

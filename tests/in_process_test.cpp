@@ -8,6 +8,7 @@
 
 #include "case.h"
 #include "check.h"
+#include "edit.h"
 #include "launcher.h"
 #include "platform.h"
 #include "registration.h"
@@ -158,6 +159,44 @@ TEST(InProcess, LeavesALargeModuleListAndOneMadeMeanwhileAsTheyAre) {
   WriteText(copy, root);
   EXPECT_FALSE(MoveToNew(copy, list));
   EXPECT_EQ(ReadText(list), large);
+}
+
+// The one edit of a simulator file, with a pass that reads as the rules do and,
+// on the first pass, saves the file itself, as another program would: after its
+// first read, after its last (with nothing to change), or where there was no file
+// yet. What was saved is edited on a second pass (no case can time a save to a read).
+TEST(InProcess, EditsWhatWasSavedAfterTheFirstReadOnceMore) {
+  const std::string file =
+      NewFolder((fs::temp_directory_path() / "vyra" / "edit").string()) + "\\Prepar3D.cfg";
+  const std::string saved =
+      "[GRAPHICS]\r\nHDR=1\r\n[Display]\r\nFullScreen=True\r\n[Main]\r\nA=B\r\n";
+  const std::string corrected =
+      "[GRAPHICS]\r\nHDR=0\r\n[Display]\r\nFullScreen=False\r\n[Main]\r\nA=B\r\n";
+  struct {
+    const char* before;  // nullptr: no file
+    bool betweenReads;
+  } const rows[] = {{"[GRAPHICS]\r\nHDR=0\r\n[Display]\r\nFullScreen=True\r\n", true},
+                    {"[GRAPHICS]\r\nHDR=0\r\n[Display]\r\nFullScreen=False\r\n", false},
+                    {nullptr, false}};
+  for (const auto& row : rows) {
+    DeleteFileW(Wide(file).c_str());
+    if (row.before) WriteText(file, row.before);
+    int pass = 0;
+    EditFile(file, "VYRA-cfg.tmp", [&](Edit& edit) {
+      ++pass;
+      unsigned hdr = ReadIniInt("GRAPHICS", "HDR", 0, file);
+      if (pass == 1 && row.betweenReads) WriteText(file, saved);
+      std::string full = ReadIniString("Display", "FullScreen", "True", file);
+      if (pass == 1 && !row.betweenReads) WriteText(file, saved);
+      auto correct = [&](const char* section, const char* key, const char* value) {
+        Change(edit,
+               [&](const std::string& copy) { return WriteIniString(section, key, value, copy); });
+      };
+      if (hdr) correct("GRAPHICS", "HDR", "0");
+      if (full == "True") correct("Display", "FullScreen", "False");
+    });
+    EXPECT_EQ(ReadText(file), corrected) << (row.before ? row.before : "no file");
+  }
 }
 
 // The case language refuses, at its line, what would silently do nothing: a
