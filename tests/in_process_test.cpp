@@ -27,6 +27,8 @@ static std::string SettingsFolder(const std::string& name, const std::string& te
   return appdata;
 }
 
+constexpr char kAero[] = "Please enable Aero.  Otherwise dialogs may not display correctly.";
+
 // The advice `advice`, without the Aero message where desktop composition is on,
 // as the system folder's dwmapi.dll tells this test (Wine 8 says off, Wine 10 on).
 static AdvisoryList Expected(AdvisoryList advice) {
@@ -36,9 +38,7 @@ static AdvisoryList Expected(AdvisoryList advice) {
                      "DwmIsCompositionEnabled")));
   BOOL on = FALSE;
   if (query && SUCCEEDED(query(&on)) && on)
-    advice.erase(std::remove(advice.begin(), advice.end(),
-                             "Please enable Aero.  Otherwise dialogs may not display correctly."),
-                 advice.end());
+    advice.erase(std::remove(advice.begin(), advice.end(), kAero), advice.end());
   return advice;
 }
 
@@ -46,7 +46,7 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
   SettingsFolder("in-process",
                  "[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\nZoom=0\n"
                  "WorldScale=2x\na=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n");
-  const char* aero = "Please enable Aero.  Otherwise dialogs may not display correctly.";
+  const char* aero = kAero;
   const char* full = "Please disable full-screen mode.";
   const char* mute = "Please disable mute on lost focus";
   const char* why = "It causes poor performance and distortion";
@@ -146,8 +146,8 @@ TEST(InProcess, WaitsOutAProgramThatHoldsTheFileAMoment) {
 
 // Where the launcher enters the module itself: a list larger than any a simulator
 // has is not read, and stays as it is; a new list goes in by a rename that
-// replaces nothing, so that a list another program made meanwhile stays (a case
-// cannot time that program's save).
+// replaces nothing, so that a list another program made meanwhile is never
+// replaced (the edit then enters the module in it, on a second pass).
 TEST(InProcess, LeavesALargeModuleListAndOneMadeMeanwhileAsTheyAre) {
   const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "lists").string());
   const std::string list = folder + "\\dll.xml", copy = folder + "\\VYRA-dll.tmp";
