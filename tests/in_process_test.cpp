@@ -1,5 +1,4 @@
 // What only the launcher's own process sees, or can time.
-#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -197,26 +196,6 @@ TEST(InProcess, EditsWhatWasSavedAfterTheFirstReadOnceMore) {
     });
     EXPECT_EQ(ReadText(file), corrected) << (row.before ? row.before : "no file");
   }
-}
-
-// The case language refuses, at its line, what would silently do nothing: a
-// "hold ... for" or "===" without "when", and a "when" with neither.
-TEST(InProcess, CaseLanguageRefusesWhatWouldDoNothing) {
-  _putenv("CASES=tests/failing");
-  const std::pair<const char*, std::vector<int>> cases[] = {{"acts_without_when", {4, 8}},
-                                                            {"when_without_acts", {4}}};
-  for (const auto& [name, lines] : cases) {
-    testing::TestPartResultArray failures;
-    {
-      testing::ScopedFakeTestPartResultReporter reporter(&failures);
-      ReadCase(name);
-    }
-    std::vector<int> at;
-    for (int i = 0; i < failures.size(); ++i)
-      at.push_back(failures.GetTestPartResult(i).line_number());
-    EXPECT_EQ(at, lines) << name;
-  }
-  _putenv("CASES=");
 }
 
 // The plug-in's settings from a file without a [VYRA] section. The record is

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -60,6 +61,10 @@ struct Run;
 using Stop = std::function<void()>;
 using Start = std::function<Stop(Run& run)>;
 
+// The runner's bounds: how long it waits for a run's launchers (unless the case
+// says "wait at most"), and for a file it opens to hold or to save into.
+constexpr DWORD kLaunchersAtMostMs = 180000, kOpenAtMostMs = 10000;
+
 // What a case needs of the machine, as it declares it.
 constexpr char kRunsAlone[] = "runs alone";
 constexpr char kTakesTheSmallDisk[] = "takes the small disk";
@@ -82,11 +87,18 @@ struct CaseFile {
   std::set<std::string> rootFolders;          // folders at a drive's root that the case names
   std::vector<std::function<void()>> setUp;   // once its files are written
   std::vector<Start> around;                  // each run
-  // "===" blocks, in order: the file saved into, and what is saved.
-  std::vector<std::pair<std::string, std::string>> saves;
-  int whenAt = 0;                    // the "when" line; 0: none
-  std::vector<int> onAppearanceAt;   // the lines that act when the file of "when" appears
-  int launchers = 1;                 // started at the same moment
+  // "===" blocks, in order: the file saved into, what is saved, and the block's line.
+  struct Saved {
+    std::string place, bytes;
+    int line;
+  };
+  std::vector<Saved> saves;
+  int whenAt = 0;                      // the "when" line; 0: none
+  std::vector<int> onAppearanceAt;     // the lines that act when the file of "when" appears
+  std::map<int, std::string> mustAct;  // lines that must act in the first run: what did not
+  int launchers = 1;                   // started at the same moment
+  DWORD launchersAtMostMs = kLaunchersAtMostMs;
+  int boundAt = 1;                   // the line that sets it
   std::map<std::string, int> needs;  // kRunsAlone, kTakesTheSmallDisk: the first line that needs it
   std::map<std::string, int> says;   // what the case declares it needs, and where
   std::string skip;                  // why the case cannot run here
@@ -97,14 +109,22 @@ struct CaseFile {
 struct Run {
   const CaseFile& c;
   std::vector<std::function<void(const std::string& path, int seen)>> onAppearance;
+  std::mutex mutex = {};
+  std::set<int> acted = {};  // the lines whose directives did what they ask for
+  void Acted(int line) {
+    std::lock_guard<std::mutex> lock(mutex);
+    acted.insert(line);
+  }
 };
 
 // A directive of the case language: what it does with the rest of its line, and,
 // for one that starts the text of a file, with that text, its lines each ending
-// in CR LF, up to the next such directive; and what a case with it needs.
+// in CR LF, up to the next such directive, false where the line's parts do not fit
+// `usage`; and what a case with it needs.
 struct Directive {
-  void (*read)(CaseFile& c, const std::string& rest) = nullptr;
-  void (*readText)(CaseFile& c, const std::string& rest, const std::string& text) = nullptr;
+  bool (*read)(CaseFile& c, const std::string& rest) = nullptr;
+  bool (*readText)(CaseFile& c, const std::string& rest, const std::string& text) = nullptr;
+  const char* usage = "";  // what follows the directive's word
   const char* needs = nullptr;
 };
 
@@ -119,13 +139,16 @@ std::string Place(CaseFile& c, const std::string& path);
 // `path` as Below spells the entries it finds, a folder without its "\".
 std::string Spelling(const std::string& path);
 
+// True, with `number` set, when `text` is a whole number of decimal digits.
+bool IsNumber(const std::string& text, unsigned long long& number);
+
 // The directives of meanwhile.cpp.
-void Hold(CaseFile& c, const std::string& rest);
-void Turn(CaseFile& c, const std::string& rest);
-void When(CaseFile& c, const std::string& rest);
-void Save(CaseFile& c, const std::string& rest, const std::string& text);
-void Unregister(CaseFile& c, const std::string& rest);
-void Quarantine(CaseFile& c, const std::string& rest);
+bool Hold(CaseFile& c, const std::string& rest);
+bool Turn(CaseFile& c, const std::string& rest);
+bool When(CaseFile& c, const std::string& rest);
+bool Save(CaseFile& c, const std::string& rest, const std::string& text);
+bool Unregister(CaseFile& c, const std::string& rest);
+bool Quarantine(CaseFile& c, const std::string& rest);
 
 // The folder of the case files, below the project: tests/cases, or CASES when set.
 std::string CaseFolder();

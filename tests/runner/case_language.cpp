@@ -44,15 +44,36 @@ static long long SmallDiskFree() {
   return size.QuadPart <= kSmallDiskAtMost ? free.QuadPart : -1;
 }
 
+bool IsNumber(const std::string& text, unsigned long long& number) {
+  if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  number = std::stoull(text);
+  return true;
+}
+
+// PATH > OTHER, as symlink and hardlink take it: false where a part is missing.
+static bool TwoPaths(const std::string& rest, std::string& path, std::string& other) {
+  size_t arrow = rest.find(" > ");
+  if (arrow == 0 || arrow == std::string::npos || arrow + 3 == rest.size()) return false;
+  path = rest.substr(0, arrow);
+  other = rest.substr(arrow + 3);
+  return true;
+}
+
 // set NAME=VALUE: sets a variable for the launcher, and for the lines below.
-static void Set(CaseFile& c, const std::string& rest) {
+static bool Set(CaseFile& c, const std::string& rest) {
   size_t equals = rest.find('=');
+  if (equals == 0 || equals == std::string::npos) return false;
   c.variables[rest.substr(0, equals)] = rest.substr(equals + 1);
+  return true;
 }
 
 // command "VyraLauncher.exe"TEXT: the command line; the launcher receives TEXT.
-static void Command(CaseFile& c, const std::string& rest) {
-  c.command = rest.substr(rest.find('"', 1) + 1);
+static bool Command(CaseFile& c, const std::string& rest) {
+  size_t closing = rest.find('"', 1);
+  if (rest[0] != '"' || closing == std::string::npos) return false;
+  c.command = rest.substr(closing + 1);
+  return true;
 }
 
 // --- PATH [< DATA [as is]] and +++ PATH [< DATA [as is]]: the lines below, each
@@ -60,8 +81,9 @@ static void Command(CaseFile& c, const std::string& rest) {
 // PATH holds before, or after, the run. A PATH ending in "\" is a folder. DATA is
 // a text with CR LF line ends, unless the case says "as is".
 template <bool kAfter>
-static void File(CaseFile& c, const std::string& rest, const std::string& text) {
+static bool File(CaseFile& c, const std::string& rest, const std::string& text) {
   size_t data = rest.find(" < ");
+  if (data == 0) return false;
   std::string path = Place(c, rest.substr(0, data));
   std::string dataFile;
   if (data != std::string::npos) dataFile = rest.substr(data + 3);
@@ -72,6 +94,7 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
   if (!dataFile.empty() && PathOf(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
   std::string bytes = text;
   if (!dataFile.empty()) {
+    if (!fs::is_regular_file(PathOf(InProject(dataFile)))) return false;
     bytes = ReadText(InProject(dataFile));
     bool lfAlone = bytes.find('\n') != std::string::npos &&
                    bytes.find("\r\n") == std::string::npos && bytes.find('\0') == std::string::npos;
@@ -87,15 +110,19 @@ static void File(CaseFile& c, const std::string& rest, const std::string& text) 
     c.after[Spelling(path)] = {path, bytes, c.line, textLines, dataFile};
   else
     c.before[path] = bytes;
+  return true;
 }
 
 // gone PATH: the run removes the file.
-static void Gone(CaseFile& c, const std::string& rest) { c.gone.insert(Spelling(Place(c, rest))); }
+static bool Gone(CaseFile& c, const std::string& rest) {
+  c.gone.insert(Spelling(Place(c, rest)));
+  return true;
+}
 
 // readonly|hidden|system PATH: gives the file, or the folder of a PATH ending in
 // "\", that attribute; the case is skipped where the file system keeps none.
 template <DWORD kAttribute>
-static void Attribute(CaseFile& c, const std::string& rest) {
+static bool Attribute(CaseFile& c, const std::string& rest) {
   std::string path = Place(c, rest);
   if (path.back() == '\\') path.pop_back();
   c.setUp.push_back([path = Wide(path)] {
@@ -108,64 +135,87 @@ static void Attribute(CaseFile& c, const std::string& rest) {
     if (!(GetFileAttributesW(path.c_str()) & kAttribute))
       GTEST_SKIP() << "this file system does not keep the attributes of " << Utf8(path);
   });
+  return true;
 }
 
 // symlink PATH > TARGET: makes PATH a symbolic link to TARGET, a Unix path as
 // `ln -s` takes it, or a case path that names a drive.
-static void Symlink(CaseFile& c, const std::string& rest) {
-  size_t arrow = rest.find(" > ");
-  std::string link = Place(c, rest.substr(0, arrow));
-  std::string target = rest.substr(arrow + 3);
-  bool windows = target[1] == ':';
+static bool Symlink(CaseFile& c, const std::string& rest) {
+  std::string link, target;
+  if (!TwoPaths(rest, link, target)) return false;
+  link = Place(c, link);
+  bool windows = target.size() > 1 && target[1] == ':';
   if (windows) target = Place(c, target);
   c.setUp.push_back([=] { MakeSymbolicLink(link, windows ? LinuxPath(target) : target); });
+  return true;
 }
 
 // hardlink PATH > FILE: gives the case's FILE a second name, PATH.
-static void Hardlink(CaseFile& c, const std::string& rest) {
-  size_t arrow = rest.find(" > ");
-  std::string name = Place(c, rest.substr(0, arrow));
-  std::string file = Place(c, rest.substr(arrow + 3));
+static bool Hardlink(CaseFile& c, const std::string& rest) {
+  std::string name, file;
+  if (!TwoPaths(rest, name, file)) return false;
+  name = Place(c, name);
+  file = Place(c, file);
   c.setUp.push_back([=] {
     fs::create_directories(PathOf(name).parent_path());
     CreateHardLinkW(Wide(name).c_str(), Wide(file).c_str(), nullptr);
   });
+  return true;
 }
 
 // launchers N: starts N launchers at the same moment, for each run.
-static void Launchers(CaseFile& c, const std::string& rest) { c.launchers = std::stoi(rest); }
+static bool Launchers(CaseFile& c, const std::string& rest) {
+  unsigned long long n;
+  if (!IsNumber(rest, n) || n < 1 || n > MAXIMUM_WAIT_OBJECTS) return false;
+  c.launchers = n;
+  return true;
+}
+
+// wait at most MS: the runner waits at most MS ms for a run's launchers, not
+// kLaunchersAtMostMs, and fails the case at this line after that.
+static bool WaitAtMost(CaseFile& c, const std::string& rest) {
+  const std::string kAtMost = "at most ";
+  unsigned long long ms;
+  if (rest.rfind(kAtMost, 0) != 0 || !IsNumber(rest.substr(kAtMost.size()), ms)) return false;
+  c.launchersAtMostMs = ms;
+  c.boundAt = c.line;
+  return true;
+}
 
 // free BYTES: the work folder is on the small disk (wherever the line stands), and
 // once the case's files are written the disk is filled until BYTES are free.
-static void Free(CaseFile& c, const std::string& rest) {
-  long long leave = std::stoll(rest);
+static bool Free(CaseFile& c, const std::string& rest) {
+  unsigned long long leave;
+  if (!IsNumber(rest, leave)) return false;
   if (SmallDiskFree() < 0) c.skip = "no small disk (mounting needs root)";
   c.rootFolders.insert(SMALL_DISK "filler");  // removed after the case, so that others find room
   c.setUp.push_back([leave] {
     std::string filler = SMALL_DISK "filler";
     DeleteFileA(filler.c_str());
     WriteText(filler, std::string(SmallDiskFree() - leave, '\0'));
-    ASSERT_EQ(SmallDiskFree(), leave) << "bytes free after filling";
+    ASSERT_EQ(SmallDiskFree(), (long long)leave) << "bytes free after filling";
   });
+  return true;
 }
 
 const std::map<std::string, Directive> kDirectives = {
-    {"---", {nullptr, File<false>}},
-    {"+++", {nullptr, File<true>}},
-    {"===", {nullptr, Save}},
-    {"set", {Set}},
-    {"command", {Command}},
-    {"gone", {Gone}},
-    {"readonly", {Attribute<FILE_ATTRIBUTE_READONLY>}},
-    {"hidden", {Attribute<FILE_ATTRIBUTE_HIDDEN>}},
-    {"system", {Attribute<FILE_ATTRIBUTE_SYSTEM>}},
-    {"symlink", {Symlink}},
-    {"hardlink", {Hardlink}},
-    {"hold", {Hold}},
-    {"launchers", {Launchers, nullptr, kRunsAlone}},
-    {"turn", {Turn, nullptr, kRunsAlone}},
-    {"when", {When, nullptr, kRunsAlone}},
-    {"unregister", {Unregister, nullptr, kRunsAlone}},
-    {"quarantine", {Quarantine, nullptr, kRunsAlone}},
-    {"free", {Free, nullptr, kTakesTheSmallDisk}},
+    {"---", {nullptr, File<false>, "PATH [< DATA [as is]]"}},
+    {"+++", {nullptr, File<true>, "PATH [< DATA [as is]]"}},
+    {"===", {nullptr, Save, "PATH"}},
+    {"set", {Set, nullptr, "NAME=VALUE"}},
+    {"command", {Command, nullptr, "\"VyraLauncher.exe\"TEXT"}},
+    {"gone", {Gone, nullptr, "PATH"}},
+    {"readonly", {Attribute<FILE_ATTRIBUTE_READONLY>, nullptr, "PATH"}},
+    {"hidden", {Attribute<FILE_ATTRIBUTE_HIDDEN>, nullptr, "PATH"}},
+    {"system", {Attribute<FILE_ATTRIBUTE_SYSTEM>, nullptr, "PATH"}},
+    {"symlink", {Symlink, nullptr, "PATH > TARGET"}},
+    {"hardlink", {Hardlink, nullptr, "PATH > FILE"}},
+    {"hold", {Hold, nullptr, "PATH [sharing read write delete] [for MS]"}},
+    {"launchers", {Launchers, nullptr, "N", kRunsAlone}},
+    {"turn", {Turn, nullptr, "held [and let go] [ACCESS-LIST] | abandoned", kRunsAlone}},
+    {"when", {When, nullptr, "PATH appears", kRunsAlone}},
+    {"unregister", {Unregister, nullptr, "KEY", kRunsAlone}},
+    {"quarantine", {Quarantine, nullptr, "NAME", kRunsAlone}},
+    {"free", {Free, nullptr, "BYTES", kTakesTheSmallDisk}},
+    {"wait", {WaitAtMost, nullptr, "at most MS"}},
 };

@@ -1,5 +1,6 @@
 // One ctest test per case file: the case is read, then set up in its work folder
 // and run twice; after each run, what is there is compared with what it expects.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,15 +75,14 @@ CaseFile ReadCase(const std::string& name) {
       if (!line.empty() && line[0] != '#') FAIL_AT_LINE(c, c.line) << "not understood: " << line;
       continue;
     }
-    if (directive->second.needs) c.needs.emplace(directive->second.needs, c.line);
-    if (directive->second.read) {
-      directive->second.read(c, rest);
-    } else {  // the text of a file: every line up to the next one that starts a text
-      std::string text;
-      for (; next < lines.size() && !StartsText(lines[next]); ++next)
-        text += Expand(c, lines[next]) + "\r\n";
-      directive->second.readText(c, rest, text);
-    }
+    const Directive& d = directive->second;
+    std::string text;  // of a file: every line up to the next one that starts a text
+    for (; d.readText && next < lines.size() && !StartsText(lines[next]); ++next)
+      text += Expand(c, lines[next]) + "\r\n";
+    // Every directive takes a part at least.
+    bool fits = !rest.empty() && (d.read ? d.read(c, rest) : d.readText(c, rest, text));
+    if (!fits) FAIL_AT_LINE(c, c.line) << "usage: " << word << " " << d.usage;
+    if (fits && d.needs) c.needs.emplace(d.needs, c.line);
   }
   c.launcher = c.variables["LAUNCHER"];
   for (const auto& [path, bytes] : c.before)  // a case may run a copy of its own
@@ -120,8 +120,10 @@ static void MakeReady(const CaseFile& c) {
 }
 
 // Starts the case's launchers at the same moment, with what the case does
-// around them, and waits for each to exit with 0.
-static void Launch(const CaseFile& c) {
+// around them, and waits for each to exit with 0, and in the first run for each
+// directive to act. False where they did not exit within the bound: they are
+// ended then, and what they left proves nothing.
+static bool Launch(const CaseFile& c, bool first) {
   Run run{c, {}};
   std::vector<Stop> stops;
   for (const auto& start : c.around) stops.push_back(start(run));
@@ -137,16 +139,25 @@ static void Launch(const CaseFile& c) {
     running.push_back(process.hProcess);
   }
   for (const auto& process : launchers) ResumeThread(process.hThread);
-  WaitForMultipleObjects(running.size(), running.data(), TRUE, INFINITE);
+  bool exited = WaitForMultipleObjects(running.size(), running.data(), TRUE, c.launchersAtMostMs) !=
+                WAIT_TIMEOUT;
+  if (!exited)
+    FAIL_AT_LINE(c, c.boundAt) << "the launchers had not exited after " << c.launchersAtMostMs
+                               << " ms" << c.when;
   for (const auto& process : launchers) {
     DWORD code = 1;
+    if (!exited) TerminateProcess(process.hProcess, code);
+    WaitForSingleObject(process.hProcess, INFINITE);  // ended by then
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    if (code) FAIL_AT_LINE(c, 1) << "a launcher exited with " << code << c.when;
+    if (code && exited) FAIL_AT_LINE(c, 1) << "a launcher exited with " << code << c.when;
   }
   for (const auto& stop : stops)  // in order: "when" stops before what it sets off
     if (stop) stop();
+  for (const auto& [line, what] : c.mustAct)
+    if (first && exited && !run.acted.count(line)) FAIL_AT_LINE(c, line) << what << c.when;
+  return exited;
 }
 
 // Says where a failing case left what the launcher wrote; with VYRA_ACCEPT set,
@@ -161,14 +172,11 @@ static void Keep(const CaseFile& c, const Tree& written, const std::set<std::str
     Accept(c, written, differing);
 }
 
-class Case : public testing::TestWithParam<std::string> {};
-
-TEST_P(Case, Run) {
-  CaseFile c = ReadCase(GetParam());
-  if (!c.skip.empty()) GTEST_SKIP() << c.skip;
-  if (HasFailure()) return;
+// Sets the case up in its work folder, runs its launchers twice, and after each
+// run compares what is there with what it expects.
+static void RunCase(CaseFile& c) {
   MakeReady(c);
-  if (IsSkipped() || HasFatalFailure()) return;
+  if (testing::Test::IsSkipped() || testing::Test::HasFatalFailure()) return;
   const std::string drive = c.work.substr(0, 3);
   Tree want = Snapshot(c);
   Tree root = Below(drive, false);
@@ -189,7 +197,7 @@ TEST_P(Case, Run) {
   for (int run = 1; run <= 2; ++run) {
     c.when = ", run " + std::to_string(run);
     for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
-    Launch(c);
+    if (!Launch(c, run == 1)) break;
     Tree written = Snapshot(c);
     std::set<std::string> differing = Report(c, want, written, c.when, reportedOfWork);
     if (run == 1) {
@@ -202,10 +210,18 @@ TEST_P(Case, Run) {
       if (fs::last_write_time(PathOf(path), gone) != time)
         FAIL_AT_LINE(c, LineOf(c, path)) << NameOf(c, path) << " was rewritten" << c.when;
   }
-  if (HasFailure()) Keep(c, firstWritten, firstDiffering);
+  if (testing::Test::HasFailure()) Keep(c, firstWritten, firstDiffering);
   SetCurrentDirectoryW(Wide(BIN_DIR).c_str());
   for (const auto& folder : c.rootFolders)
     fs::remove_all(PathOf(folder));  // other cases look there
+}
+
+class Case : public testing::TestWithParam<std::string> {};
+
+TEST_P(Case, Run) {
+  CaseFile c = ReadCase(GetParam());
+  if (!c.skip.empty()) GTEST_SKIP() << c.skip;
+  if (!HasFailure()) RunCase(c);
 }
 
 // Every case file of the case folder, in order of name.
@@ -219,3 +235,37 @@ static std::vector<std::string> CaseNames() {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::ValuesIn(CaseNames()),
                          [](const auto& info) { return info.param; });
+
+// The cases of tests/failing are wrong on purpose: each fails where its lines
+// "# fails at LINE: WORDS" say, with those words, and nowhere else; when it is
+// read (a directive's usage), or else when it runs (a directive that did not
+// act, a wait that reached its bound). Runs in the prefix for cases that run alone.
+TEST(FailingCases, FailAtTheirLinesSayingWhatDidNotHappen) {
+  _putenv("CASES=tests/failing");
+  for (const std::string& name : CaseNames()) {
+    std::multimap<int, std::string> expected, got;
+    std::ifstream file(PathOf(InProject(CaseFolder() + "/" + name + ".case")));
+    for (std::string line; std::getline(file, line);)
+      if (line.rfind("# fails at ", 0) == 0)
+        expected.emplace(std::stoi(line.substr(11)), line.substr(line.find(": ") + 2));
+    testing::TestPartResultArray failures;
+    {
+      testing::ScopedFakeTestPartResultReporter reporter(
+          testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, &failures);
+      CaseFile c = ReadCase(name);
+      if (!failures.size()) RunCase(c);
+    }
+    for (int i = 0; i < failures.size(); ++i)
+      got.emplace(failures.GetTestPartResult(i).line_number(),
+                  failures.GetTestPartResult(i).message());
+    for (const auto& [line, words] : expected) {
+      auto [from, to] = got.equal_range(line);
+      EXPECT_TRUE(std::any_of(
+          from, to, [&](const auto& g) { return g.second.find(words) != std::string::npos; }))
+          << name << ".case:" << line << " did not fail with: " << words;
+    }
+    for (const auto& [line, message] : got)
+      EXPECT_TRUE(expected.count(line)) << name << ".case:" << line << " failed: " << message;
+  }
+  _putenv("CASES=");
+}
