@@ -1,13 +1,10 @@
 #!/bin/sh
 # wrong-case.sh RUNNER: runs the case runner on a copy of
 # tests/failing/wrong_on_purpose.case, a case that is wrong on purpose, with
-# VYRA_ACCEPT and CI set, and checks what the runner says of it: that it fails,
-# in at most 70 lines and 2,500 characters, at the line of the case file that
-# expects the settings file, with the diff's sides labelled, cut with a count of
-# what was left out, the second run's same difference in one line, and where
-# what the launcher wrote is kept; and that it takes nothing over, since CI is
-# set. Where CI is not set, that VYRA_ACCEPT takes it over into the copy, which
-# then passes.
+# VYRA_ACCEPT and CI set, and checks that it fails at the line of the case file
+# that expects the settings file, that what the launcher wrote is kept where the
+# runner says, and that nothing is taken over, since CI is set. Where CI is not
+# set, that VYRA_ACCEPT takes it over into the copy, which then passes.
 case=tests/failing/wrong_on_purpose.case
 at=$(grep -n '^+++ .*Prepar3D.cfg$' "$case" | cut -d: -f1)
 fail() { echo "wrong-case.sh: $*"; exit 1; }
@@ -16,22 +13,11 @@ run() { wine "$RUNNER" --gtest_filter='*/wrong_on_purpose' 2>&1 | tr -d '\r'; } 
 RUNNER=$1 file='AppData\Roaming\Lockheed Martin\Prepar3D v2\Prepar3D.cfg'
 copy=$(realpath -m "${RUNNER%/*}/../accepted")
 rm -rf "$copy" && mkdir -p "$copy" && cp "$case" "$copy/"
-ignored='VYRA_ACCEPT is ignored where CI is set: nothing was taken over'
 out=$(CI=1 VYRA_ACCEPT=1 CASES="Z:$copy" run)
 shown
-shown | grep -qxF "$ignored" || fail "accepted where CI is set"
-cmp -s "$case" "$copy/${case##*/}" || fail "the case was changed where CI is set"
-out=$(shown | grep -vxF "$ignored")  # what a developer sees, without CI
 shown | grep -q '^\[  FAILED  \] 1 test' || fail "the wrong case passed"
-lines=$(shown | wc -l) chars=$(shown | wc -c)
-[ "$lines" -le 70 ] && [ "$chars" -le 2500 ] || fail "$lines lines, $chars characters"
-for line in "Z:$copy/${case##*/}:$at: Failure" '--- expected' '+++ written by the launcher' '-HDR=1' '+HDR=0' \
-  '(cut here: 28 more changed lines)' \
-  "$file differs, run 2, as before"; do
-  shown | grep -qxF -- "$line" || fail "no line reads: $line"
-done
-shown | grep -q '^What the launcher wrote is kept in [A-Z]:\\.*\\wrong_on_purpose$' ||
-  fail "no line says where, in Windows spelling, what the launcher wrote is kept"
+shown | grep -qxF "Z:$copy/${case##*/}:$at: Failure" || fail "no failure at line $at"
+cmp -s "$case" "$copy/${case##*/}" || fail "the case was changed where CI is set"
 kept=$(shown | sed -n 's/^  (on Linux \(.*\))$/\1/p')
 tr -d '\r' <"$kept/AppData/Roaming/Lockheed Martin/Prepar3D v2/Prepar3D.cfg" | grep -qx 'HDR=0' ||
   fail "what the launcher wrote is not kept at $kept"
