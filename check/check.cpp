@@ -14,7 +14,8 @@ constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
 // its rewrite short.
 void Correct(Edit& edit, const char* section, const char* key, const char* value) {
   Change(edit, [&](const std::string& copy) {
-    return WriteIniString(section, key, value, copy) && CanGrow(copy);
+    return Retried([&] { return WriteIniText(section, key, value, copy); }) == kDone &&
+           Retried([&] { return Grow(copy); }) == kDone;
   });
 }
 

@@ -12,6 +12,8 @@ using AdvisoryList = std::vector<std::string>;
 // names) is replaced whole by a corrected copy, or not at all, and never over a
 // save that another program made meanwhile: one made from the rules' first read
 // on is seen, and the rules run once more, on what it saved; saved again during
-// that run, it stays as saved. Without a simulator folder, or for a file with a
-// second name, the rules run and nothing is written.
+// that run, it stays as saved. A file removed meanwhile is made anew by that second
+// run, with what the rules write to an absent file. Without a simulator folder,
+// for a file with a second name, or where a read of the file stays refused, the
+// rules run and nothing is written.
 AdvisoryList CheckSimulatorSettings();

@@ -1,34 +1,174 @@
 #include "edit.h"
 
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// What the rename's try answers where the file's stamp changed meanwhile: an
+// answer of the launcher's own (Windows leaves bit 29 of an error code to programs).
+constexpr Answer kChangedMeanwhile = 0x20000001;
+
+bool IsAbsence(Answer answer) { return answer == kFileNotFound || answer == kPathNotFound; }
+
+// The files whose reads stayed refused in this process.
+std::vector<std::string>& RefusedReads() {
+  static std::vector<std::string> files;
+  return files;
+}
+
+bool ReadsRefused(const std::string& path) {
+  const auto& refused = RefusedReads();
+  return std::find(refused.begin(), refused.end(), path) != refused.end();
+}
+
+// True where `read` read the file `path`, or found none; otherwise notes the file.
+template <typename Attempt>
+bool Read(const std::string& path, Attempt read) {
+  if (path.empty() || ReadsRefused(path)) return false;
+  Answer answer = Retried(read);
+  if (answer == kDone || IsAbsence(answer)) return true;
+  RefusedReads().push_back(path);
+  return false;
+}
+
+// The stamp of the file `path` now; all zero where there is none, or it cannot be had.
+FileStamp StampNow(const std::string& path, FileStat& stat) {
+  if (Retried([&] { return Stat(path, stat); }) != kDone) return {};
+  return {stat.size, stat.written};
+}
+
+// Removes the file `path`, whatever its attributes: DeleteFile refuses a read-only one.
+Answer RemoveFile(const std::string& path) {
+  Retried([&] { return SetAttributes(path, kNormal); });
+  return Retried([&] { return Remove(path); }, true);
+}
+
+// Sets `final` to the file that `path` finally names, as Windows tells it. Where
+// it cannot tell one (a volume the mount manager does not know), a file that is no
+// reparse point is the one its path names; what may be a link is left alone.
+bool FinalPath(const std::string& path, const FileStat& stat, std::string& final) {
+  Answer answer = Retried([&] { return FinalPathOf(path, final); });
+  if (answer == kDone) return true;
+  if (answer == kAccessDenied || IsRefusal(answer, false) || (stat.attributes & kReparsePoint))
+    return false;
+  final = path;
+  return true;
+}
+
+// True where the working copy's place `copy` is clear: nothing is there, or a name
+// still being deleted, which Windows answers with access denied until the last
+// open of it is closed; or a copy that a run cut short left, which goes, so that
+// nothing of it (bytes or attributes) passes on. Anything else there is not ours
+// and stays exactly as it is: a folder, a link (under Wine, a symbolic link looks
+// like the file it names, and only its final path tells it), a file's second name.
+bool ClearPlace(const std::string& copy) {
+  FileStat stat;
+  unsigned names = 0;
+  std::string final;
+  Answer there = Retried([&] { return Stat(copy, stat); });
+  if (IsAbsence(there) || there == kAccessDenied) return true;
+  return there == kDone && !(stat.attributes & (kFolder | kReparsePoint)) &&
+         Retried([&] { return NameCountOf(copy, names); }) == kDone && names == 1 &&
+         FinalPath(copy, stat, final) && SamePath(final, copy) && RemoveFile(copy) == kDone;
+}
+
+// True where nothing can be left at the copy's place by a copy that failed so;
+// Windows removes a copy that a full disk cut short, Wine leaves it.
+bool NothingMade(Answer made) {
+  return made == kFileExists || made == kAlreadyExists || IsAbsence(made) || IsRefusal(made, true);
+}
+
+// Puts the copy in the file's place, if the file is as it was when the edit noted
+// it, is not read-only, and can be opened for writing: the rename would replace a
+// file that refuses writing (a read-only one, under Wine; one whose access list
+// denies writing but not deleting; one that a program holds open for reading,
+// sharing deleting but not writing). The copy takes the file's hidden, system and
+// archive attributes just before. The stamp is compared before every try of the
+// rename: a save by the simulator is never replaced.
+bool Replace(const Edit& edit) {
+  FileStat stat;
+  auto unchanged = [&] { return StampNow(edit.file, stat) == edit.stamp; };
+  if (!unchanged() || (stat.attributes & kReadOnly) ||
+      Retried([&] { return OpenToWrite(edit.file); }) != kDone)
+    return false;
+  const unsigned long kept = stat.attributes & (kHidden | kSystem | kArchive);
+  return Retried([&] { return SetAttributes(edit.copy, kept ? kept : kNormal); }) == kDone &&
+         Retried(
+             [&] { return unchanged() ? Rename(edit.copy, edit.file, true) : kChangedMeanwhile; },
+             true) == kDone;
+}
+
+}  // namespace
+
+std::string ReadIniString(const std::string& section, const std::string& key,
+                          const std::string& fallback, const std::string& path) {
+  std::string value;
+  return Read(path, [&] { return ReadIniText(section, key, fallback, path, value); }) ? value
+                                                                                      : fallback;
+}
+
+unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
+                    const std::string& path) {
+  unsigned value = 0;
+  return Read(path, [&] { return ReadIniNumber(section, key, fallback, path, value); }) ? value
+                                                                                        : fallback;
+}
+
 // The copy goes beside the file that a link finally names, so that the rename
-// replaces that file and the link stays. A file with a second name (a hard
-// link) is not changed at all: a copy in its place would cut the other name
-// off. A copy left by a run cut short goes first, so that nothing of it (bytes
-// or attributes) passes on; anything else there (a folder, a link, another
-// file's second name) is not ours and stays exactly as it is, and then no copy
-// can be made. A copy's name is fixed and not the file's kind, so a run cut
-// short leaves one stray copy at most, which the simulator never reads.
+// replaces that file and the link stays. A file with a second name (a hard link)
+// is not changed at all: a copy in its place would cut the other name off. For a
+// file not there yet, the copy goes in the folder as Windows spells its path,
+// however the caller spelt it. A copy's name is fixed and not the file's kind, so
+// a run cut short leaves one stray copy at most, which the simulator never reads.
 Edit BeginEdit(const std::string& path, const char* copyName) {
   Edit edit;
-  if (path.empty()) return edit;
-  edit.existed = PathExists(path);
-  edit.file = edit.existed ? FinalPath(path) : path;
-  if (edit.file.empty() || (edit.existed && NameCount(edit.file) != 1)) {
-    edit.file.clear();
-    return edit;
+  edit.path = edit.file = path;
+  FileStat stat;
+  Answer found = path.empty() ? kPathNotFound : Retried([&] { return Stat(path, stat); });
+  edit.existed = found == kDone;
+  if (edit.existed) edit.stamp = {stat.size, stat.written};
+  const size_t slash = path.rfind('\\');
+  std::string final, folder;
+  unsigned names = 0;
+  if (edit.existed) {
+    if ((stat.attributes & kFolder) || !FinalPath(path, stat, final) ||
+        Retried([&] { return NameCountOf(final, names); }) != kDone || names != 1)
+      return edit;
+    if (final != path) {  // the stamp of the file a link names
+      FileStamp stamp = StampNow(final, stat);
+      if (stamp == FileStamp()) return edit;
+      edit.file = final;
+      edit.stamp = stamp;
+    }
+    folder = final.substr(0, final.rfind('\\'));
+  } else {
+    if (!IsAbsence(found) || slash == std::string::npos) return edit;
+    folder = path.substr(0, slash);
+    if (!FinalPath(folder, FileStat(), final)) return edit;
+    folder = final;
+    edit.file = folder + path.substr(slash);
   }
-  edit.stamp = StampOf(edit.file);
-  edit.copy = edit.file.substr(0, edit.file.rfind('\\') + 1) + copyName;
-  if (IsPlainFile(edit.copy)) RemoveFile(edit.copy);
+  edit.copy = folder + "\\" + copyName;
+  edit.changeable = ClearPlace(edit.copy);
   return edit;
 }
 
+// The copy takes none of the file's attributes while it is written: Windows' profile
+// write may refuse a hidden, system or read-only file, as CreateFileW does one of
+// CREATE_ALWAYS (its page).
 bool MakeCopy(Edit& edit) {
-  if (edit.state == Edit::kUntouched) {
-    bool made = !edit.file.empty() && (edit.existed ? CopyToNew(edit.file, edit.copy)
-                                                    : WriteWholeFile(edit.copy, "", true));
-    edit.state = made ? Edit::kWhole : Edit::kRefused;
+  if (edit.state == Edit::kUntouched && edit.changeable) {
+    Answer made = Retried(
+        [&] { return edit.existed ? CopyNew(edit.file, edit.copy) : MakeNew(edit.copy); }, true);
+    if (made == kDone)
+      edit.state = Retried([&] { return SetAttributes(edit.copy, kNormal); }) == kDone
+                       ? Edit::kWhole
+                       : Edit::kBroken;
+    else if (!NothingMade(made))
+      RemoveFile(edit.copy);
   }
+  if (edit.state == Edit::kUntouched) edit.state = Edit::kRefused;
   return edit.state == Edit::kWhole;
 }
 
@@ -36,11 +176,14 @@ bool MakeCopy(Edit& edit) {
 // failed: a file that another program rewrote, replaced, removed, or made where
 // there was none.
 EditOutcome PutInPlace(const Edit& edit) {
-  if (edit.state == Edit::kWhole && FlushToDisk(edit.copy) &&
-      (edit.existed ? ReplaceFileWith(edit.file, edit.copy, edit.stamp)
-                    : MoveToNew(edit.copy, edit.file)))
+  if (edit.state == Edit::kWhole && !ReadsRefused(edit.path) &&
+      Retried([&] { return Flush(edit.copy); }) == kDone &&
+      (edit.existed ? Replace(edit)
+                    : Retried([&] { return Rename(edit.copy, edit.file, false); }, true) == kDone))
     return EditOutcome::kReplaced;
   if (edit.state == Edit::kWhole || edit.state == Edit::kBroken) RemoveFile(edit.copy);
-  if (!(StampOf(edit.file) == edit.stamp)) return EditOutcome::kSavedMeanwhile;
+  FileStat stat;
+  if (!edit.file.empty() && !(StampNow(edit.file, stat) == edit.stamp))
+    return EditOutcome::kSavedMeanwhile;
   return edit.state == Edit::kUntouched ? EditOutcome::kNothingToChange : EditOutcome::kRefused;
 }

@@ -2,19 +2,70 @@
 // copy beside it, which takes the file's place in one step once every change
 // reached it, and never over a save that another program made meanwhile. A full
 // disk, a quota, a crash or a power cut leaves the file as it was, never cut short.
+// The platform (platform.h) answers what Windows answered; what an answer means,
+// and whether to try again, is decided here.
 #pragma once
 
 #include <string>
 
 #include "platform.h"
 
+// Another program's open of a file (a virus scanner, an indexer, a backup client)
+// refuses an operation for a moment, well under a second: with a sharing or a lock
+// violation, on any file operation; and with access denied, on a rename, a removal
+// or the making of the working copy, which Windows answers so while another open
+// holds the name or while it is still being deleted (the DeleteFileW page). Such an
+// answer is tried again after 25 ms, 50 ms, and so on up to 250 ms: about 1.4 s in
+// all, which outlasts them, while a file held for good costs an operation no more.
+constexpr unsigned kFirstPauseMs = 25;
+constexpr int kMostRetries = 10;
+
+// True where `answer` is another program's open refusing an operation; `naming`:
+// a rename, a removal or the making of the working copy.
+inline bool IsRefusal(Answer answer, bool naming) {
+  return answer == kSharingViolation || answer == kLockViolation ||
+         (naming && answer == kAccessDenied);
+}
+
+// Runs `attempt`, one operation of platform.h, and tries it again while it is
+// refused; gives its last answer.
+template <typename Attempt>
+Answer Retried(Attempt attempt, bool naming = false) {
+  Answer answer;
+  for (int retries = 0; IsRefusal(answer = attempt(), naming) && retries < kMostRetries;)
+    Pause(kFirstPauseMs * ++retries);
+  return answer;
+}
+
+// Reads of a simulator file: the INI value of section/key in the file `path`, tried
+// again while it is refused; `fallback` where there is no file, section or key, or
+// where the read stays refused (or fails otherwise). That is noted: a file whose
+// read stayed refused is changed in no edit of this process, since a fallback stands
+// only for what is absent, and its later reads give their fallback at once. An
+// empty `path` names no file.
+std::string ReadIniString(const std::string& section, const std::string& key,
+                          const std::string& fallback, const std::string& path);
+unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
+                    const std::string& path);
+
+// What tells one save of a file from the next: its size and last-write time.
+struct FileStamp {
+  unsigned long long size = 0;
+  unsigned long long written = 0;
+  bool operator==(const FileStamp& other) const {
+    return size == other.size && written == other.written;
+  }
+};
+
 // One edit of a file: made by BeginEdit, changed by Change, ended by PutInPlace.
 // Its fields are the edit's own, for its users to read.
 struct Edit {
-  std::string file;      // the file edited, where a link finally points; empty: none may be
-  std::string copy;      // the working copy beside it
-  FileStamp stamp;       // the file's, before the first read; all zero where there was none
-  bool existed = false;  // there was a file, which the copy starts as; else it starts empty
+  std::string path;         // as the caller names it, and reads it
+  std::string file;         // the file edited, where a link finally points, where Windows tells it
+  std::string copy;         // the working copy: in the folder, as Windows spells its path
+  FileStamp stamp;          // the file's, before the first read; all zero where there was none
+  bool existed = false;     // there was a file, which the copy starts as; else it starts empty
+  bool changeable = false;  // the file may be changed
   enum State { kUntouched, kWhole, kBroken, kRefused };
   State state = kUntouched;  // the copy: not asked for, took every change, a change
                              // failed, could not be made
@@ -30,9 +81,10 @@ enum class EditOutcome {
 
 // Begins an edit of the file that `path` finally names, with the working copy
 // `copyName` (no longer than the file's own name, so that it fits wherever the
-// file's path fits), noting its stamp: call it before the first read. A file with
-// a second name, or one that cannot be opened, may not be changed; a path where
-// no file is yet, may: the file is then made. A copy left by a run cut short goes.
+// file's path fits), noting its stamp: call it before the first read. A folder, a
+// file with a second name, or one that cannot be told may not be changed; where no
+// file is yet, one is made. A copy left by a run cut short goes; anything else in
+// its place stays, and then the file may not be changed.
 Edit BeginEdit(const std::string& path, const char* copyName);
 
 // Makes the working copy at the first change: true when it is there and took
@@ -47,16 +99,16 @@ void Change(Edit& edit, Write write) {
   if (MakeCopy(edit) && !write(edit.copy)) edit.state = Edit::kBroken;
 }
 
-// Puts the copy in the file's place if it took every change, is on the disk, and
-// the file is as it was when BeginEdit noted it, is not read-only and could be
-// written; where there was no file, by a rename that replaces none. Otherwise the
-// file stands and the copy goes.
+// Puts the copy in the file's place if it took every change, is on the disk, no
+// read of the file stayed refused, and the file is as it was when BeginEdit noted
+// it, is not read-only and could be written; where there was no file, by a rename
+// that replaces none. Otherwise the file stands and the copy goes.
 EditOutcome PutInPlace(const Edit& edit);
 
 // Runs `pass` on an edit of the file `path` (it reads the file, and changes the
 // copy through Change) and puts the copy in place; where another program saved
-// the file meanwhile, once more, on what it saved. A save during that second pass
-// stays as it was saved.
+// the file meanwhile (or removed it, or made it), once more, on what is there then.
+// A save during that second pass stays as it was saved.
 template <typename Pass>
 void EditFile(const std::string& path, const char* copyName, Pass pass) {
   for (int passes = 1; passes <= 2; ++passes) {

@@ -167,9 +167,12 @@ std::string WithModuleEntered(const std::string& xml) {
 void EnterModule(const std::string& registrationFile) {
   EditFile(registrationFile, kWorkingCopyName, [](Edit& edit) {
     std::string bytes, entered;
-    if (!edit.existed || ReadWholeFile(edit.file, bytes, kLargestModuleList))
+    if (!edit.existed ||
+        Retried([&] { return ReadWhole(edit.file, bytes, kLargestModuleList); }) == kDone)
       entered = WithModuleEntered(bytes);
     if (!entered.empty())
-      Change(edit, [&](const std::string& copy) { return WriteWholeFile(copy, entered, false); });
+      Change(edit, [&](const std::string& copy) {
+        return Retried([&] { return WriteWhole(copy, entered); }) == kDone;
+      });
   });
 }

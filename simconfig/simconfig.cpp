@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "edit.h"
 #include "platform.h"
 
 namespace {

@@ -1,0 +1,25 @@
+// The file operations of platform.h for the tests: each call is passed on to the
+// Windows binding through a seam, where a test may answer in Windows' place.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+// One call of a file operation, as the seam sees it.
+struct Access {
+  const char* operation;             // its name in platform.h
+  std::vector<std::string> paths;    // the paths it names
+  std::string section = {};          // an INI read's section
+  unsigned long addsAttributes = 0;  // a Stat done: attributes the hook adds to its answer
+};
+
+// What the seam does: with no hook, it passes every call on. A hook sees each call
+// first and gives true, with `answer` set, to answer in the binding's place.
+struct Seam {
+  std::function<bool(Access& access, Answer& answer)> hook;
+  bool pauses = true;  // false: Pause returns at once
+};
+extern Seam seam;
