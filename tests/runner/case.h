@@ -5,7 +5,7 @@
 //   meanwhile.cpp      the directives that act around each run
 //   run_case.cpp       reading a case, setting it up, running it: the test itself
 //   files.cpp          files and folders, as the runner makes and reads them
-//   compare.cpp        the differences from what the case expects, taking them over
+//   compare.cpp        the differences from what the case expects
 #pragma once
 
 #include <windows.h>
@@ -46,12 +46,9 @@ using Tree = std::map<std::string, Entry>;
 
 // A file that the run changes, as its "+++" line gives it.
 struct Changed {
-  std::string place;     // the file, as Place gives it
-  std::string bytes;     // what it holds after the run
-  int line = 0;          // the "+++" line
-  int textLines = 0;     // how many lines of the case file below it give its text
-  std::string dataFile;  // the data file (below the project) that gives the bytes; empty:
-                         // the case file's lines below the "+++" line give them
+  std::string place;  // the file, as Place gives it
+  std::string bytes;  // what it holds after the run
+  int line = 0;       // the "+++" line
 };
 
 struct Run;
@@ -72,7 +69,6 @@ constexpr char kTakesTheSmallDisk[] = "takes the small disk";
 // What a case file says. Paths are kept as Place gives them, which the Windows
 // API takes, or, where it says "by spelling", as a Tree holds them.
 struct CaseFile {
-  std::string name;                              // the case file's name, without ".case"
   std::string file;                              // the case file, as messages name it
   std::string work;                              // the work folder the launcher runs in
   std::string launcher;                          // the launcher it runs
@@ -172,6 +168,9 @@ std::string LinuxPath(const std::string& path);
 
 Entry EntryAt(const fs::path& path);
 
+// True where a file or folder is at `path`.
+bool Exists(const std::string& path);
+
 // Every entry below `folder`, or only in it when `deep` is false.
 Tree Below(const std::string& folder, bool deep = true);
 
@@ -188,12 +187,6 @@ std::string NameOf(const CaseFile& c, const std::string& path);
 // Records a failure at a line of the case file, "FILE:LINE:", where an editor jumps to.
 #define FAIL_AT_LINE(c, line) ADD_FAILURE_AT((c).file.c_str(), line)
 
-// Reports each entry that differs from what `want` holds, once: at the case
-// file's line that names it, with a diff, or in one line where `earlier`, which
-// keeps what was reported, holds it the same. Gives the paths that differ.
-std::set<std::string> Report(const CaseFile& c, const Tree& want, const Tree& got,
-                             const std::string& when, Tree& earlier);
-
-// Writes what the launcher wrote of the paths `differing` into the case: after
-// a file's "+++" line, or into the data file that line names.
-void Accept(const CaseFile& c, const Tree& got, const std::set<std::string>& differing);
+// Reports each entry that differs from what `want` holds, at the case file's line
+// that names it, with a diff.
+void Report(const CaseFile& c, const Tree& want, const Tree& got, const std::string& when);

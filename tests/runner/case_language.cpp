@@ -105,9 +105,8 @@ static bool File(CaseFile& c, const std::string& rest, const std::string& text) 
                               << " ends its lines in LF alone: data files are taken byte "
                               << "for byte, so save it with CR LF line ends, or say \"as is\"";
   }
-  int textLines = std::count(text.begin(), text.end(), '\n');
   if (kAfter)
-    c.after[Spelling(path)] = {path, bytes, c.line, textLines, dataFile};
+    c.after[Spelling(path)] = {path, bytes, c.line};
   else
     c.before[path] = bytes;
   return true;
@@ -212,7 +211,7 @@ const std::map<std::string, Directive> kDirectives = {
     {"hardlink", {Hardlink, nullptr, "PATH > FILE"}},
     {"hold", {Hold, nullptr, "PATH [sharing read write delete] [for MS]"}},
     {"launchers", {Launchers, nullptr, "N", kRunsAlone}},
-    {"turn", {Turn, nullptr, "held [and let go] [ACCESS-LIST] | abandoned", kRunsAlone}},
+    {"turn", {Turn, nullptr, "held [ACCESS-LIST] | abandoned", kRunsAlone}},
     {"when", {When, nullptr, "PATH appears", kRunsAlone}},
     {"unregister", {Unregister, nullptr, "KEY", kRunsAlone}},
     {"quarantine", {Quarantine, nullptr, "NAME", kRunsAlone}},

@@ -16,10 +16,6 @@
 #include <sddl.h>  // after windows.h, which case.h brings
 // clang-format on
 
-static bool Exists(const std::string& path) {
-  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Opens `path` for reading, sharing what `shared` names, once the launcher that
 // may hold the file a moment longer lets that open through; INVALID_HANDLE_VALUE
 // where nothing is there, which fails the case at `line` where the file `must` be.
@@ -90,19 +86,12 @@ bool Hold(CaseFile& c, const std::string& rest) {
 // wait for it would have corrected, registered and started by then.
 constexpr DWORD kTurnHeldMs = 2000;
 
-// A mutex is given back by the thread that took it: the holder's.
-struct TurnHolder {
-  HANDLE turn = nullptr;
-  std::thread thread;
-};
-
 // turn held [ACCESS LIST]: the runner holds the launchers' turn, made with that
 // access list (in SDDL) if one is given, while they start; after kTurnHeldMs it
-// checks that nothing was written, and gives the turn back, keeping its handle
-// until the launchers have exited, as a program that goes on running does.
-// turn held and let go [ACCESS LIST]: the same, with the handle closed as the
-// turn is given back. turn abandoned: a thread takes the turn and ends without
-// giving it back, as a launcher that died would.
+// checks that nothing was written, gives the turn back and closes it, as a tool
+// that is done does (the launchers waiting for it keep it). turn abandoned: a
+// thread takes the turn and ends without giving it back, as a launcher that died
+// would. A mutex is given back by the thread that took it: the holder's.
 bool Turn(CaseFile& c, const std::string& rest) {
   if (rest == "abandoned") {
     c.around.push_back([](Run&) {
@@ -112,41 +101,33 @@ bool Turn(CaseFile& c, const std::string& rest) {
     });
     return true;
   }
-  const std::string kLetGo = "held and let go";
-  bool letGo = rest.rfind(kLetGo, 0) == 0;
-  size_t words = letGo ? kLetGo.size() : std::string("held").size();
-  std::string accessList = rest.size() > words ? rest.substr(words + 1) : "";
+  std::string accessList = rest.size() > 4 ? rest.substr(5) : "";
   PSECURITY_DESCRIPTOR checked = nullptr;
-  if ((!letGo && rest.rfind("held", 0) != 0) || (rest.size() > words && rest[words] != ' ') ||
+  if (rest.rfind("held", 0) != 0 || (rest.size() > 4 && rest[4] != ' ') ||
       (!accessList.empty() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
                                   accessList.c_str(), SDDL_REVISION_1, &checked, nullptr)))
     return false;
   LocalFree(checked);
   c.around.push_back([=](Run& run) {
-    auto holder = std::make_shared<TurnHolder>();
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    holder->thread = std::thread([=, &run, turn = &holder->turn] {
+    auto holder = std::make_shared<std::thread>([=, &run] {
       SECURITY_ATTRIBUTES made = {sizeof made, nullptr, FALSE};
       ConvertStringSecurityDescriptorToSecurityDescriptorA(accessList.c_str(), SDDL_REVISION_1,
                                                            &made.lpSecurityDescriptor, nullptr);
-      *turn = CreateMutexExA(accessList.empty() ? nullptr : &made, kTurnName,
-                             CREATE_MUTEX_INITIAL_OWNER, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+      HANDLE turn = CreateMutexExA(accessList.empty() ? nullptr : &made, kTurnName,
+                                   CREATE_MUTEX_INITIAL_OWNER, SYNCHRONIZE | MUTEX_MODIFY_STATE);
       EXPECT_NE(GetLastError(), ERROR_ALREADY_EXISTS) << "the turn was there already";
       LocalFree(made.lpSecurityDescriptor);
-      Tree before = Snapshot(run.c), reported;
+      Tree before = Snapshot(run.c);
       SetEvent(taken);
       Sleep(kTurnHeldMs);
-      Report(run.c, before, Snapshot(run.c), run.c.when + " while the runner held the turn",
-             reported);
-      ReleaseMutex(*turn);
-      if (letGo) CloseHandle(*turn);
+      Report(run.c, before, Snapshot(run.c), run.c.when + " while the runner held the turn");
+      ReleaseMutex(turn);
+      CloseHandle(turn);
     });
     WaitForSingleObject(taken, INFINITE);
     CloseHandle(taken);
-    return [holder, letGo] {
-      holder->thread.join();
-      if (!letGo) CloseHandle(holder->turn);
-    };
+    return [holder] { holder->join(); };
   });
   return true;
 }
