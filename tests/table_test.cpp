@@ -1,0 +1,306 @@
+// Every answer Windows documents, at every step of a run. The settings check and
+// the registration run over the real binding, through the seam (seam/seam.h),
+// which at the first, second, third ... file operation in turn hands the edit an
+// answer in Windows' place, once, or from then on (as SQLite's tests inject an I/O
+// error). Each row expects one outcome, from the files alone.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "case.h"
+#include "check.h"
+#include "edit.h"
+#include "launcher.h"
+#include "registration.h"
+#include "seam.h"
+
+namespace {
+
+// What another program, or Windows, does at a step: tests/data/table/answers names
+// the pages. Saves and removals come before any step but the rename that replaces,
+// as Windows has no rename-if-unchanged (docs/promises.md).
+// clang-format off
+enum Kind { kHeld, kLocked, kBeingDeleted, kHeldFromMove, kAccessList, kFull, kNoFinalPath, kLink, kSaved, kRemoved };
+const char* const kNames[] = {"held", "locked", "being-deleted", "held-from-a-move", "access-list",
+                              "disk-full", "no-final-path", "link", "saved", "removed"};
+const Answer kAnswerOf[] = {kSharingViolation, kLockViolation, kAccessDenied, kAccessDenied,
+                            kAccessDenied, kDiskFull, kPathNotFound, kPathNotFound};
+// clang-format on
+
+// What each file operation can answer, from the data file.
+const std::map<std::string, std::vector<Kind>> kAnswers = [] {
+  std::map<std::string, std::vector<Kind>> answers;
+  std::istringstream lines(ReadText(InProject("tests/data/table/answers")));
+  for (std::string line, word; std::getline(lines, line);) {
+    std::istringstream words(line);
+    if (line[0] == '#' || !(words >> word)) continue;
+    for (auto& kinds = answers[word]; words >> word;)
+      kinds.push_back(Kind(std::find(kNames, std::end(kNames), word) - kNames));
+  }
+  return answers;
+}();
+
+bool CanGive(const std::string& operation, Kind kind) {
+  const auto& kinds = kAnswers.at(operation);
+  return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+}
+
+// The settings file in phase 0 (the check), the module list in phase 1 (the
+// registration), and what each may hold (tests/data/table).
+const std::string kFiles[] = {"Prepar3D.cfg", "dll.xml"},
+                  kCopies[] = {"VYRA-cfg.tmp", "VYRA-dll.tmp"};
+std::string Data(int phase, const char* what) {
+  return ReadText(InProject(std::string("tests/data/table/") + (phase ? "list" : "settings") +
+                            what + (phase ? ".xml" : ".cfg")));
+}
+
+struct Fixture {
+  const char* name;
+  bool list;       // dll.xml is there
+  bool leftovers;  // working copies that a run cut short left
+  bool meanwhile;  // another program saves each file at the run's first read of it
+  bool hidden;     // the files are hidden and system, which they keep
+};
+const Fixture kFixtures[] = {{"every_correction", true, false, false, true},
+                             {"no_list", false, false, false, false},
+                             {"leftover_copies", true, true, false, false},
+                             {"saves_meanwhile", true, false, true, false}};
+
+// From step `at` on (the plug-in's read `at`, where `plugin`), once or for good.
+struct Row {
+  int at = -1;
+  bool plugin = false;
+  Kind kind = kHeld;
+  bool stays = false;
+};
+
+// A step, and what stood where it was taken.
+struct Seen {
+  Access access;
+  int phase;
+  bool fileThere, copyThere, pathThere;
+};
+
+// One run of a fixture with a row, as the seam's hook follows it.
+struct Trial {
+  const Fixture& f;
+  Row row;
+  std::string folder;
+  int phase = 0, steps = 0, pluginReads = 0, readsRefused = 0;
+  std::vector<Seen> seen = {};
+  bool used = false;  // the row's answer was given, in which phase, naming which
+  int usedIn = 0;     // paths, and a working copy then there must stay
+  std::vector<std::string> held = {};
+  bool copyStays = false;
+  std::string saved[2] = {};  // each file's last save
+  std::string Path(const std::string* names) const { return folder + "\\" + names[phase]; }
+};
+
+bool Names(const Access& access, const std::string& path) {
+  return std::any_of(access.paths.begin(), access.paths.end(), [&](const std::string& named) {
+    return _wcsicmp(Wide(named).c_str(), Wide(path).c_str()) == 0;
+  });
+}
+
+// Another program saves the file of the phase, a little longer each time.
+void Save(Trial& t) {
+  std::string& saved = t.saved[t.phase];
+  saved = saved.empty() ? Data(t.phase, "-saved") : saved + "\r\n";
+  WriteText(t.Path(kFiles), saved);
+}
+
+// Answers as Windows documents where Wine may not. CopyFile: "File attributes for
+// the existing file are copied to the new file". How the profile write opens a
+// file is not documented: as CreateFileW opens one with CREATE_ALWAYS, it may
+// refuse a hidden or system file (its page).
+bool AsWindows(const Access& access, Answer& answer) {
+  const std::string op = access.operation;
+  const std::wstring from = Wide(access.paths[0]), to = Wide(access.paths.back());
+  if (op == "WriteIniText" && (GetFileAttributesW(from.c_str()) & (kHidden | kSystem)))
+    return answer = kAccessDenied, true;
+  if (op != "CopyNew") return false;
+  answer = CopyFileW(from.c_str(), to.c_str(), TRUE) ? kDone : GetLastError();
+  if (answer == kDone) SetFileAttributesW(to.c_str(), GetFileAttributesW(from.c_str()));
+  return true;
+}
+
+// The seam's hook: the fixture's own saves, and the row's answer where it is due:
+// at its step, and from then on, where it stays, at each step of that phase (a save
+// or a removal) or each that names a path of its step (a link is one for good).
+bool Step(Trial& t, Access& access, Answer& answer) {
+  const std::string op = access.operation, file = t.Path(kFiles), copy = t.Path(kCopies);
+  const Row& row = t.row;
+  const bool plugin = access.section == "VYRA", event = row.kind >= kSaved;
+  if (!plugin)
+    t.seen.push_back({access, t.phase, Exists(file), Names(access, copy) && Exists(copy),
+                      Exists(access.paths.front())});
+  if (t.f.meanwhile && op.find("Read") == 0 && t.saved[t.phase].empty()) Save(t);
+  int& count = plugin ? t.pluginReads : t.steps;
+  if (count++ == row.at && plugin == row.plugin) {
+    t.used = true;
+    t.usedIn = t.phase;
+    t.held = access.paths;
+    // A working copy there stays where the answer leaves it or the file untold,
+    // or refuses its removal for good.
+    const bool untold = row.kind == kLink ||
+                        (row.kind == kAccessList && (op == "FinalPathOf" || op == "NameCountOf"));
+    t.copyStays =
+        Exists(copy) && ((untold && (Names(access, copy) || Names(access, file))) ||
+                         (row.stays && CanGive("Remove", row.kind) && Names(access, copy)));
+  } else if (!t.used || (!row.stays && row.kind != kLink) ||
+             (event ? t.phase != t.usedIn
+                    : !std::any_of(t.held.begin(), t.held.end(),
+                                   [&](auto& p) { return Names(access, p); }))) {
+    return AsWindows(access, answer);
+  }
+  if (event && op != "Rename") row.kind == kSaved ? Save(t) : void(DeleteFileW(Wide(file).c_str()));
+  if (row.kind == kLink && op == "Stat") access.addsAttributes = kReparsePoint;
+  if (event || (row.kind == kLink ? op != "FinalPathOf" : !CanGive(op, row.kind)))
+    return AsWindows(access, answer);
+  answer = kAnswerOf[row.kind];
+  t.readsRefused += op.find("ReadIni") == 0;
+  return true;
+}
+
+// Runs the settings check and the registration on fixture `f`, with `row`.
+Trial Try(const Fixture& f, const Row& row, const std::string& name) {
+  const std::string appdata = NewFolder((fs::temp_directory_path() / "vyra" / name).string());
+  Trial t{f, row, appdata + "\\Lockheed Martin\\Prepar3D v2"};
+  for (int phase : {0, 1}) {
+    const std::string file = t.folder + "\\" + kFiles[phase];
+    if (phase == 0 || f.list) WriteText(file, Data(phase, ""));
+    if (f.hidden) SetFileAttributesW(Wide(file).c_str(), kHidden | kSystem);
+    if (f.leftovers) WriteText(t.folder + "\\" + kCopies[phase], "[left by a run cut short");
+  }
+  SetEnvironmentVariableW(L"APPDATA", Wide(appdata).c_str());
+  seam.pauses = false;
+  seam.hook = [&t](Access& access, Answer& answer) { return Step(t, access, answer); };
+  CheckSimulatorSettings();
+  t.phase = 1;
+  EnterModule(t.Path(kFiles));
+  seam.hook = nullptr;
+  return t;
+}
+
+// Checks what the run left in the simulator folder: every correction and the
+// module listed, unless the row's answer keeps the file of its phase as it was
+// (an answer given once is waited out or gone round, one that stays is not; a
+// save meanwhile brings a second pass, which goes round one given in the first),
+// or another program saved or removed that file; a working copy only where it stays.
+void Check(const Trial& t, const std::string& what, bool given, bool goneRound = false) {
+  const Fixture& f = t.f;
+  const Row& row = t.row;
+  std::map<std::string, std::string> got, want;  // by name, and the attributes kept
+  for (int phase : {0, 1}) {
+    const bool here = t.used && phase == t.usedIn;
+    const bool whole =
+        !here || row.kind == kNoFinalPath || goneRound || (!row.stays && row.kind <= kHeldFromMove);
+    std::string bytes = f.list || phase == 0 ? Data(phase, f.meanwhile ? "-saved" : "") : "";
+    if (whole)
+      bytes = f.list || phase == 0 ? Data(phase, f.meanwhile ? "-saved-whole" : "-whole")
+                                   : Data(phase, "-made-anew");
+    if (here && row.kind == kSaved)
+      bytes = row.stays ? t.saved[phase] : Data(phase, "-saved-whole");
+    if (here && row.kind == kRemoved) bytes = Data(phase, "-made-anew");
+    if (!bytes.empty())
+      want[kFiles[phase]] =
+          bytes + (f.hidden && !(here && row.kind == kRemoved) ? "(hidden, system)" : "");
+  }
+  for (const auto& [path, entry] : Below(t.folder))
+    got[PathOf(path).filename().string()] =
+        entry.bytes + (entry.attributes & (kHidden | kSystem) ? "(hidden, system)" : "");
+  const std::string copy = kCopies[t.usedIn];
+  if (t.copyStays) want[copy] = got.count(copy) ? got[copy] : "(a working copy)";
+  EXPECT_EQ(t.used, given) << what << (given ? ": never given" : ": a step past the last");
+  EXPECT_LE(t.readsRefused, kMostRetries + 1) << what << ": one set of retries for a file's reads";
+  EXPECT_EQ(got, want) << what;
+  std::error_code failed;  // the failure shows what was left
+  fs::remove_all(PathOf(t.folder).parent_path().parent_path(), failed);
+}
+
+// True where step `at` begins to tell a file (its final path is asked next): so a
+// pass of the edit begins, and a link is told.
+bool BeginsToTell(const std::vector<Seen>& seen, size_t at) {
+  return seen[at].access.operation == std::string("Stat") && at + 1 < seen.size() &&
+         seen[at + 1].access.operation == std::string("FinalPathOf");
+}
+
+// The kinds of answer step `at` of a fixture's run can be given.
+std::vector<Kind> KindsAt(const Fixture& f, const std::vector<Seen>& seen, size_t at) {
+  const Seen& s = seen[at];
+  const std::string op = s.access.operation;
+  std::vector<Kind> kinds;
+  for (Kind kind : kAnswers.at(op))
+    if (kind == kBeingDeleted
+            ? !s.copyThere && s.access.paths.back().find("VYRA-") != std::string::npos
+        : kind == kLink ? BeginsToTell(seen, at) && s.pathThere
+                        : s.pathThere || (kind != kAccessList && kind != kNoFinalPath))
+      kinds.push_back(kind);
+  if (!f.meanwhile && op != "Rename") kinds.push_back(kSaved);
+  if (!f.meanwhile && op != "Rename" && s.fileThere) kinds.push_back(kRemoved);
+  return kinds;
+}
+
+std::string Describe(const Fixture& f, const Row& row, const std::vector<Seen>& seen) {
+  std::ostringstream text;
+  text << f.name << ": " << kNames[row.kind] << (row.stays ? " from then on" : " once") << " at "
+       << (row.plugin ? "the plug-in's read " : "step ") << row.at;
+  if (!row.plugin && row.at < static_cast<int>(seen.size()))
+    text << ", " << seen[row.at].access.operation << " " << seen[row.at].access.paths.back();
+  return text.str();
+}
+
+// The plug-in's settings are loaded once a process, from four reads: a row whose
+// step lies in that load runs in a process of its own, as a death test's statement
+// does, and ends it with 0 where it passed.
+constexpr int kPluginReads = 4;
+[[noreturn]] void InAProcessOfItsOwn(const Fixture& f, const Row& row) {
+  Trial t = Try(f, row, f.name + std::string("-") + std::to_string(GetCurrentProcessId()));
+  Check(t, Describe(f, row, {}), row.at < kPluginReads);
+  std::exit(testing::Test::HasFailure());
+}
+
+}  // namespace
+
+class EveryAnswer : public testing::TestWithParam<Fixture> {};
+
+TEST_P(EveryAnswer, AtEveryStep) {
+  const Fixture& f = GetParam();
+  const Seen read = {{"ReadIniText", {""}}, 0, true, false, true};
+  for (int at = 0; at <= kPluginReads; ++at)  // one past the last: none gets there
+    for (Kind kind : at < kPluginReads ? KindsAt(f, {read}, 0) : std::vector<Kind>{kHeld})
+      for (bool stays : {false, true}) {
+        const Row row{at, true, kind, stays};
+        EXPECT_EXIT(InAProcessOfItsOwn(f, row), testing::ExitedWithCode(0), "")
+            << Describe(f, row, {});
+      }
+  // Each row in a folder of its own: what a run notes of a file (a read refused for
+  // good) lasts as long as its process, which here runs every other row.
+  int runs = 0;
+  auto folder = [&f, &runs] { return f.name + std::string("-") + std::to_string(runs++); };
+  const Trial plain = Try(f, Row(), folder());
+  Check(plain, std::string(f.name) + ": no answer", false);
+  EXPECT_EQ(plain.pluginReads, kPluginReads);
+  // The runner's bound on a run's launchers outlasts the turn and a run whose every
+  // step is refused until its last try.
+  const DWORD retriesMs = kFirstPauseMs * kMostRetries * (kMostRetries + 1) / 2;
+  const size_t steps = plain.seen.size() + plain.pluginReads;
+  EXPECT_LT(kTurnWaitMs + steps * retriesMs, kLaunchersAtMostMs) << steps << " steps";
+  int passes[2] = {};
+  for (size_t at = 0; at <= plain.seen.size(); ++at) {  // one past the last: none gets there
+    const bool past = at == plain.seen.size();
+    const Seen& s = plain.seen[past ? at - 1 : at];
+    passes[s.phase] += !past && BeginsToTell(plain.seen, at);
+    for (Kind kind : past ? std::vector<Kind>{kHeld} : KindsAt(f, plain.seen, at))
+      for (bool stays : {false, true}) {
+        Row row{static_cast<int>(at), false, kind, stays};
+        // Not a refused INI read, which the run remembers, nor a link, gone round.
+        Check(Try(f, row, folder()), Describe(f, row, plain.seen), !past,
+              f.meanwhile && passes[s.phase] == 1 && !stays && kind != kLink &&
+                  std::string(s.access.operation).find("ReadIni") != 0);
+      }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, EveryAnswer, testing::ValuesIn(kFixtures),
+                         [](const auto& info) { return std::string(info.param.name); });
