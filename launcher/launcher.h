@@ -11,8 +11,10 @@ constexpr char kTurnName[] = "Local\\VyraLauncher.SimulatorFiles";
 // registration: well under a second on an idle machine, a few seconds when a
 // virus scanner inspects every write and the script host's start. Thirty
 // seconds outlast several such turns in a row (a double click, the Enter key
-// held down), while a pilot whose other launcher hangs in its turn still gets
-// the simulator within half a minute, its files then left as they are.
+// held down). Not every turn: where other programs refused each file operation
+// until its last try, one would spend up to about 110 s on retries (edit.h).
+// A launcher that waits behind a turn so slowed, or behind one that hangs,
+// still gets the simulator within half a minute, its files then left as they are.
 constexpr unsigned kTurnWaitMs = 30000;
 
 // Runs the three stages for the command-line text and returns the exit code, 0.
