@@ -39,17 +39,22 @@ static AdvisoryList Expected(AdvisoryList advice) {
   return advice;
 }
 
+// The first check of the process loads dwmapi.dll from the system folder, not the
+// one planted beside this test (doubles/planted.cpp), which would leave its trace.
 TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
-  SettingsFolder("in-process",
-                 "[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\nZoom=0\n"
-                 "WorldScale=2x\na=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n");
+  SetCurrentDirectoryA(
+      SettingsFolder("in-process",
+                     "[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\n"
+                     "Zoom=0\nWorldScale=2x\na=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n")
+          .c_str());
   const char* aero = kAero;
   const char* full = "Please disable full-screen mode.";
   const char* mute = "Please disable mute on lost focus";
   const char* why = "It causes poor performance and distortion";
-  EXPECT_EQ(CheckSimulatorSettings(),
-            Expected({"You must disable HDR Lighting to use VYRA!", aero, full, why, mute,
-                      "Turn off V-Sync when using asynchronous timewarp"}));
+  const AdvisoryList advice = CheckSimulatorSettings();
+  EXPECT_FALSE(Exists("dwmapi.dll-was-loaded"));
+  EXPECT_EQ(advice, Expected({"You must disable HDR Lighting to use VYRA!", aero, full, why, mute,
+                              "Turn off V-Sync when using asynchronous timewarp"}));
   PluginSettings& settings = GetPluginSettings();
   EXPECT_TRUE(!settings.zoom && settings.async && settings.vignette && settings.worldScale == 2);
   settings.async = false;  // the same instance serves the next checks, now with VSYNC=0
@@ -115,12 +120,13 @@ TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
   }
 }
 
-// A module list larger than any a simulator has is not read, and stays as it is.
+// A module list of more than 1 MB, larger than any a simulator has, is not read,
+// and stays as it is.
 TEST(InProcess, LeavesAModuleListTooLargeToReadAsItIs) {
   const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "lists").string());
   const std::string list = folder + "\\dll.xml";
   const std::string root = "<SimBase.Document>\r\n</SimBase.Document>\r\n";
-  const std::string large = std::string(kLargestModuleList + 1 - root.size(), ' ') + root;
+  const std::string large = std::string((1 << 20) + 1 - root.size(), ' ') + root;
   WriteText(list, large);
   EnterModule(list);
   EXPECT_EQ(ReadText(list), large);

@@ -211,7 +211,7 @@ const std::map<std::string, Directive> kDirectives = {
     {"hardlink", {Hardlink, nullptr, "PATH > FILE"}},
     {"hold", {Hold, nullptr, "PATH [sharing read write delete] [for MS]"}},
     {"launchers", {Launchers, nullptr, "N", kRunsAlone}},
-    {"turn", {Turn, nullptr, "held [ACCESS-LIST] | abandoned", kRunsAlone}},
+    {"turn", {Turn, nullptr, "held [and let go] [ACCESS-LIST] | abandoned", kRunsAlone}},
     {"when", {When, nullptr, "PATH appears", kRunsAlone}},
     {"unregister", {Unregister, nullptr, "KEY", kRunsAlone}},
     {"quarantine", {Quarantine, nullptr, "NAME", kRunsAlone}},

@@ -88,10 +88,12 @@ constexpr DWORD kTurnHeldMs = 2000;
 
 // turn held [ACCESS LIST]: the runner holds the launchers' turn, made with that
 // access list (in SDDL) if one is given, while they start; after kTurnHeldMs it
-// checks that nothing was written, gives the turn back and closes it, as a tool
-// that is done does (the launchers waiting for it keep it). turn abandoned: a
-// thread takes the turn and ends without giving it back, as a launcher that died
-// would. A mutex is given back by the thread that took it: the holder's.
+// checks that nothing was written, and gives the turn back, keeping its handle
+// until the launchers have exited, as a program that goes on running does.
+// turn held and let go [ACCESS LIST]: the same, with the handle closed as the
+// turn is given back. turn abandoned: a thread takes the turn and ends without
+// giving it back, as a launcher that died would. A mutex is given back by the
+// thread that took it: the holder's.
 bool Turn(CaseFile& c, const std::string& rest) {
   if (rest == "abandoned") {
     c.around.push_back([](Run&) {
@@ -101,33 +103,40 @@ bool Turn(CaseFile& c, const std::string& rest) {
     });
     return true;
   }
-  std::string accessList = rest.size() > 4 ? rest.substr(5) : "";
+  const std::string kLetGo = "held and let go";
+  const bool letGo = rest.rfind(kLetGo, 0) == 0;
+  const size_t words = letGo ? kLetGo.size() : std::string("held").size();
+  std::string accessList = rest.size() > words ? rest.substr(words + 1) : "";
   PSECURITY_DESCRIPTOR checked = nullptr;
-  if (rest.rfind("held", 0) != 0 || (rest.size() > 4 && rest[4] != ' ') ||
+  if ((!letGo && rest.rfind("held", 0) != 0) || (rest.size() > words && rest[words] != ' ') ||
       (!accessList.empty() && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
                                   accessList.c_str(), SDDL_REVISION_1, &checked, nullptr)))
     return false;
   LocalFree(checked);
   c.around.push_back([=](Run& run) {
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto turn = std::make_shared<HANDLE>();
     auto holder = std::make_shared<std::thread>([=, &run] {
       SECURITY_ATTRIBUTES made = {sizeof made, nullptr, FALSE};
       ConvertStringSecurityDescriptorToSecurityDescriptorA(accessList.c_str(), SDDL_REVISION_1,
                                                            &made.lpSecurityDescriptor, nullptr);
-      HANDLE turn = CreateMutexExA(accessList.empty() ? nullptr : &made, kTurnName,
-                                   CREATE_MUTEX_INITIAL_OWNER, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+      *turn = CreateMutexExA(accessList.empty() ? nullptr : &made, kTurnName,
+                             CREATE_MUTEX_INITIAL_OWNER, SYNCHRONIZE | MUTEX_MODIFY_STATE);
       EXPECT_NE(GetLastError(), ERROR_ALREADY_EXISTS) << "the turn was there already";
       LocalFree(made.lpSecurityDescriptor);
       Tree before = Snapshot(run.c);
       SetEvent(taken);
       Sleep(kTurnHeldMs);
       Report(run.c, before, Snapshot(run.c), run.c.when + " while the runner held the turn");
-      ReleaseMutex(turn);
-      CloseHandle(turn);
+      ReleaseMutex(*turn);
+      if (letGo) CloseHandle(*turn);
     });
     WaitForSingleObject(taken, INFINITE);
     CloseHandle(taken);
-    return [holder] { holder->join(); };
+    return [holder, turn, letGo] {
+      holder->join();
+      if (!letGo) CloseHandle(*turn);
+    };
   });
   return true;
 }
