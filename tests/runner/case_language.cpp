@@ -171,7 +171,8 @@ static bool Launchers(CaseFile& c, const std::string& rest) {
 }
 
 // wait at most MS: the runner waits at most MS ms for a run's launchers, not
-// kLaunchersAtMostMs, and fails the case at this line after that.
+// kLaunchersAtMostMs, and fails the case at this line after that; and no longer
+// than that for a file it opens.
 static bool WaitAtMost(CaseFile& c, const std::string& rest) {
   const std::string kAtMost = "at most ";
   unsigned long long ms;

@@ -19,10 +19,11 @@
 // Opens `path` for reading, sharing what `shared` names, once the launcher that
 // may hold the file a moment longer lets that open through; INVALID_HANDLE_VALUE
 // where nothing is there, which fails the case at `line` where the file `must` be.
-// Refused for kOpenAtMostMs, it fails the case at `line`.
+// Refused for kOpenAtMostMs (or a shorter "wait at most"), it fails the case at `line`.
 static HANDLE OpenToRead(const CaseFile& c, int line, const std::string& path, DWORD shared,
                          bool must) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < kOpenAtMostMs; Sleep(0)) {
+  const DWORD atMostMs = std::min(kOpenAtMostMs, c.launchersAtMostMs);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < atMostMs; Sleep(0)) {
     HANDLE file =
         CreateFileW(Wide(path).c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
@@ -31,8 +32,7 @@ static HANDLE OpenToRead(const CaseFile& c, int line, const std::string& path, D
       return file;
     }
   }
-  FAIL_AT_LINE(c, line) << NameOf(c, path) << " was refused for " << kOpenAtMostMs << " ms"
-                        << c.when;
+  FAIL_AT_LINE(c, line) << NameOf(c, path) << " was refused for " << atMostMs << " ms" << c.when;
   return INVALID_HANDLE_VALUE;
 }
 
