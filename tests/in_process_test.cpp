@@ -110,9 +110,8 @@ TEST(InProcess, GivesUpWaitingForTheTurnAfterTheBoundAndOnlyStarts) {
 // the space handed to the platform, gives false and leaves the value alone.
 TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
   // The value's length (-1: unset), and whether it is read.
-  const std::pair<int, bool> variables[] = {
-      {-1, false}, {0, true}, {1022, true}, {1023, false}, {1500, false}};
-  for (const auto& [length, found] : variables) {
+  for (const auto& [length, found] :
+       {std::pair{-1, false}, {0, true}, {1022, true}, {1023, false}, {1500, false}}) {
     std::string set(std::max(length, 0), 'x'), value = "untouched";
     SetEnvironmentVariableA("VYRA_TEST", length < 0 ? nullptr : set.c_str());
     EXPECT_EQ(GetEnvironmentValue("VYRA_TEST", value), found) << length;

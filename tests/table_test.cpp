@@ -242,12 +242,12 @@ std::vector<Kind> KindsAt(const Fixture& f, const std::vector<Seen>& seen, size_
 }
 
 std::string Describe(const Fixture& f, const Row& row, const std::vector<Seen>& seen) {
-  std::ostringstream text;
-  text << f.name << ": " << kNames[row.kind] << (row.stays ? " from then on" : " once") << " at "
-       << (row.plugin ? "the plug-in's read " : "step ") << row.at;
+  std::string at = (row.plugin ? "the plug-in's read " : "step ") + std::to_string(row.at);
   if (!row.plugin && row.at < static_cast<int>(seen.size()))
-    text << ", " << seen[row.at].access.operation << " " << seen[row.at].access.paths.back();
-  return text.str();
+    at +=
+        std::string(", ") + seen[row.at].access.operation + " " + seen[row.at].access.paths.back();
+  return f.name + std::string(": ") + kNames[row.kind] + (row.stays ? " from then on" : " once") +
+         " at " + at;
 }
 
 // The plug-in's settings are loaded once a process, from four reads: a row whose
