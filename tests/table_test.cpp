@@ -5,6 +5,7 @@
 // error). Each row expects one outcome, from the files alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "case.h"

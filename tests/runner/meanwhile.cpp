@@ -4,6 +4,7 @@
 // and hands back what ends it, which closes what it opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <thread>
