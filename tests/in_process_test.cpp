@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <thread>
 
 #include "case.h"
 #include "check.h"
-#include "edit.h"
 #include "launcher.h"
 #include "platform.h"
 #include "registration.h"

@@ -51,11 +51,8 @@ bool CanGive(const std::string& operation, Kind kind) {
 const std::string kFiles[] = {"Prepar3D.cfg", "dll.xml"},
                   kCopies[] = {"VYRA-cfg.tmp", "VYRA-dll.tmp"};
 std::string Data(int phase, const char* what) {
-  static std::map<std::string, std::string> read;
-  const std::string name =
-      std::string(phase ? "list" : "settings") + what + (phase ? ".xml" : ".cfg");
-  if (!read.count(name)) read[name] = ReadText(InProject("tests/data/table/" + name));
-  return read[name];
+  return ReadText(InProject(std::string("tests/data/table/") + (phase ? "list" : "settings") +
+                            what + (phase ? ".xml" : ".cfg")));
 }
 
 struct Fixture {
@@ -101,9 +98,8 @@ struct Trial {
 };
 
 bool Names(const Access& access, const std::string& path) {
-  return std::any_of(access.paths.begin(), access.paths.end(), [&](const std::string& named) {
-    return _wcsicmp(Wide(named).c_str(), Wide(path).c_str()) == 0;
-  });
+  return std::any_of(access.paths.begin(), access.paths.end(),
+                     [&](const std::string& named) { return SamePath(named, path); });
 }
 
 // Another program saves the file of the phase, a little longer each time.
@@ -177,12 +173,12 @@ Trial Try(const Fixture& f, const Row& row, const std::string& name) {
     if (f.leftovers) WriteText(t.folder + "\\" + kCopies[phase], "[left by a run cut short");
   }
   SetEnvironmentVariableW(L"APPDATA", Wide(appdata).c_str());
-  seam.pauses = false;
-  seam.hook = [&t](Access& access, Answer& answer) { return Step(t, access, answer); };
+  seamPauses = false;
+  seamHook = [&t](Access& access, Answer& answer) { return Step(t, access, answer); };
   CheckSimulatorSettings();
   t.phase = 1;
   EnterModule(t.Path(kFiles));
-  seam.hook = nullptr;
+  seamHook = nullptr;
   return t;
 }
 

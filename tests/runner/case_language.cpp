@@ -3,9 +3,6 @@
 // when the case is set up (setUp) or around each run (around, in meanwhile.cpp).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
-
 #include "case.h"
 
 std::string Spelling(const std::string& path) {

@@ -1,13 +1,14 @@
 // Links in the place of platform/files.cpp: each call passes through the seam.
 #include "seam.h"
 
-Seam seam;
+std::function<bool(Access& access, Answer& answer)> seamHook;
+bool seamPauses = true;
 
 // Passes `call` on, unless the hook answers in its place.
 template <typename Call>
 static Answer Through(Access access, Call call, FileStat* stat = nullptr) {
   Answer answer = kDone;
-  if (seam.hook && seam.hook(access, answer)) return answer;
+  if (seamHook && seamHook(access, answer)) return answer;
   answer = call();
   if (stat && answer == kDone) stat->attributes |= access.addsAttributes;
   return answer;
@@ -30,5 +31,5 @@ Answer Flush(const std::string& path) { return Through({"Flush", {path}}, [&] { 
 Answer OpenToWrite(const std::string& path) { return Through({"OpenToWrite", {path}}, [&] { return win32::OpenToWrite(path); }); }
 Answer Rename(const std::string& from, const std::string& to, bool replace) { return Through({replace ? "Rename" : "RenameToNew", {from, to}}, [&] { return win32::Rename(from, to, replace); }); }
 Answer Remove(const std::string& path) { return Through({"Remove", {path}}, [&] { return win32::Remove(path); }); }
-void Pause(unsigned ms) { if (seam.pauses) win32::Pause(ms); }
+void Pause(unsigned ms) { if (seamPauses) win32::Pause(ms); }
 // clang-format on

@@ -16,10 +16,7 @@ struct Access {
   unsigned long addsAttributes = 0;  // a Stat done: attributes the hook adds to its answer
 };
 
-// What the seam does: with no hook, it passes every call on. A hook sees each call
-// first and gives true, with `answer` set, to answer in the binding's place.
-struct Seam {
-  std::function<bool(Access& access, Answer& answer)> hook;
-  bool pauses = true;  // false: Pause returns at once
-};
-extern Seam seam;
+// With no hook, the seam passes every call on. A hook sees each call first and
+// gives true, with `answer` set, to answer in the binding's place.
+extern std::function<bool(Access& access, Answer& answer)> seamHook;
+extern bool seamPauses;  // false: Pause returns at once
