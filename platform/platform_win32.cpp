@@ -102,12 +102,8 @@ Answer WriteAll(HANDLE file, const std::string& bytes) {
 // the profile's value is its fallback.
 template <typename Read>
 Answer ReadIni(const std::string& path, Read read) {
-  Answer answer = WithFile(path, GENERIC_READ, [](HANDLE file) {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) return Failed();
-    std::string bytes(size.QuadPart, '\0');
-    return ReadAll(file, bytes);
-  });
+  std::string bytes;
+  Answer answer = win32::ReadWhole(path, bytes, ~0ull);
   if (answer == kDone || answer == kFileNotFound || answer == kPathNotFound) read();
   return answer;
 }

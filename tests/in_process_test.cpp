@@ -45,19 +45,18 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
                      "[GRAPHICS]\nHDR=2\n[Display]\nFullScreen=1\nVSYNC=1\n[VYRA]\n"
                      "Zoom=0\nWorldScale=2x\na=\nb=1.5\nc=-3e2\nd=.5e\ne=1e39\nf=inf\ng=.\n")
           .c_str());
-  const char* aero = kAero;
   const char* full = "Please disable full-screen mode.";
   const char* mute = "Please disable mute on lost focus";
   const char* why = "It causes poor performance and distortion";
   const AdvisoryList advice = CheckSimulatorSettings();
-  EXPECT_FALSE(Exists("dwmapi.dll-was-loaded"));
-  EXPECT_EQ(advice, Expected({"You must disable HDR Lighting to use VYRA!", aero, full, why, mute,
+  EXPECT_FALSE(PathExists("dwmapi.dll-was-loaded"));
+  EXPECT_EQ(advice, Expected({"You must disable HDR Lighting to use VYRA!", kAero, full, why, mute,
                               "Turn off V-Sync when using asynchronous timewarp"}));
   PluginSettings& settings = GetPluginSettings();
   EXPECT_TRUE(!settings.zoom && settings.async && settings.vignette && settings.worldScale == 2);
   settings.async = false;  // the same instance serves the next checks, now with VSYNC=0
   EXPECT_EQ(CheckSimulatorSettings(),
-            Expected({aero, "Turn on V-Sync when using synchronous timewarp"}));
+            Expected({kAero, "Turn on V-Sync when using synchronous timewarp"}));
 
   std::string numbers;  // the number at the start of the text, or the default
   for (const char* key : {"a", "b", "c", "d", "e", "f", "g"})
@@ -65,7 +64,7 @@ TEST(InProcess, AdvisesInRuleOrderLoadsThePluginSettingsOnceAndReadsNumbers) {
   EXPECT_EQ(numbers, "7.250000 1.500000 -300.000000 0.500000 7.250000 7.250000 7.250000 ");
 
   SetEnvironmentVariableA("APPDATA", nullptr);  // no simulator folder: nothing to write to
-  EXPECT_EQ(CheckSimulatorSettings(), Expected({aero, full, why, mute}));
+  EXPECT_EQ(CheckSimulatorSettings(), Expected({kAero, full, why, mute}));
 }
 
 // A launcher whose turn does not come within the bound edits nothing, runs no

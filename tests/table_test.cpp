@@ -132,8 +132,8 @@ bool Step(Trial& t, Access& access, Answer& answer) {
   const Row& row = t.row;
   const bool plugin = access.section == "VYRA", event = row.kind >= kSaved;
   if (!plugin && row.at < 0)  // the run with no answer: what stood where each step was taken
-    t.seen.push_back({access, t.phase, Exists(file), Names(access, copy) && Exists(copy),
-                      Exists(access.paths.front())});
+    t.seen.push_back({access, t.phase, PathExists(file), Names(access, copy) && PathExists(copy),
+                      PathExists(access.paths.front())});
   if (t.f.meanwhile && op.find("Read") == 0 && t.saved[t.phase].empty()) Save(t);
   int& count = plugin ? t.pluginReads : t.steps;
   if (count++ == row.at && plugin == row.plugin) {
@@ -145,8 +145,8 @@ bool Step(Trial& t, Access& access, Answer& answer) {
     const bool untold = row.kind == kLink ||
                         (row.kind == kAccessList && (op == "FinalPathOf" || op == "NameCountOf"));
     t.copyStays =
-        Exists(copy) && ((untold && (Names(access, copy) || Names(access, file))) ||
-                         (row.stays && CanGive("Remove", row.kind) && Names(access, copy)));
+        PathExists(copy) && ((untold && (Names(access, copy) || Names(access, file))) ||
+                             (row.stays && CanGive("Remove", row.kind) && Names(access, copy)));
   } else if (!t.used || (!row.stays && row.kind != kLink) ||
              (event ? t.phase != t.usedIn
                     : !std::any_of(t.held.begin(), t.held.end(),
@@ -242,12 +242,11 @@ std::vector<Kind> KindsAt(const Fixture& f, const std::vector<Seen>& seen, size_
 }
 
 std::string Describe(const Fixture& f, const Row& row, const std::vector<Seen>& seen) {
-  std::string at = (row.plugin ? "the plug-in's read " : "step ") + std::to_string(row.at);
-  if (!row.plugin && row.at < static_cast<int>(seen.size()))
-    at +=
-        std::string(", ") + seen[row.at].access.operation + " " + seen[row.at].access.paths.back();
+  std::string at = (row.plugin ? " at the plug-in's read " : " at step ") + std::to_string(row.at);
+  if (row.at < static_cast<int>(seen.size()))  // the plug-in's reads are none of them
+    at += ", " + (seen[row.at].access.operation + (" " + seen[row.at].access.paths.back()));
   return f.name + std::string(": ") + kNames[row.kind] + (row.stays ? " from then on" : " once") +
-         " at " + at;
+         at;
 }
 
 // The plug-in's settings are loaded once a process, from four reads: a row whose

@@ -168,9 +168,6 @@ std::string LinuxPath(const std::string& path);
 
 Entry EntryAt(const fs::path& path);
 
-// True where a file or folder is at `path`.
-bool Exists(const std::string& path);
-
 // Every entry below `folder`, or only in it when `deep` is false.
 Tree Below(const std::string& folder, bool deep = true);
 

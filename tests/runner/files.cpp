@@ -72,10 +72,6 @@ std::string ReadText(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 Entry EntryAt(const fs::path& path) {
   constexpr DWORD kCompared = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
                               FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;

@@ -12,6 +12,7 @@
 
 #include "case.h"
 #include "launcher.h"
+#include "platform.h"
 
 // clang-format off
 #include <sddl.h>  // after windows.h, which case.h brings
@@ -28,7 +29,7 @@ static HANDLE OpenToRead(const CaseFile& c, int line, const std::string& path, D
     HANDLE file =
         CreateFileW(Wide(path).c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
-    if (!Exists(path)) {
+    if (!PathExists(path)) {
       if (must) FAIL_AT_LINE(c, line) << NameOf(c, path) << " is not there to hold" << c.when;
       return file;
     }
@@ -74,7 +75,7 @@ bool Hold(CaseFile& c, const std::string& rest) {
   c.around.push_back([=](Run& run) {
     run.onAppearance.push_back([=, &run](const std::string& appeared, int) {
       HANDLE file = OpenToRead(run.c, line, path, shared, false);
-      if (file != INVALID_HANDLE_VALUE && Exists(appeared)) run.Acted(line);
+      if (file != INVALID_HANDLE_VALUE && PathExists(appeared)) run.Acted(line);
       Sleep(heldMs);
       CloseHandle(file);
     });

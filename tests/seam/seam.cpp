@@ -9,8 +9,7 @@ template <typename Call>
 static Answer Through(Access access, Call call, FileStat* stat = nullptr) {
   Answer answer = kDone;
   if (seamHook && seamHook(access, answer)) return answer;
-  answer = call();
-  if (stat && answer == kDone) stat->attributes |= access.addsAttributes;
+  if ((answer = call()) == kDone && stat) stat->attributes |= access.addsAttributes;
   return answer;
 }
 
