@@ -11,11 +11,13 @@ constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
 
 // Writes a correction to the copy. A profile write counts only where the copy
 // can still grow afterwards: Wine's reports success even when a full disk cut
-// its rewrite short.
+// its rewrite short. The room check measures the copy once, so that a try again
+// after a cut that was refused cuts it back to what the write left.
 void Correct(Edit& edit, const char* section, const char* key, const char* value) {
-  Change(edit, [&](const std::string& copy) {
-    return Retried([&] { return WriteIniText(section, key, value, copy); }) == kDone &&
-           Retried([&] { return Grow(copy); }) == kDone;
+  Change(edit, [&](const WorkingCopy& copy) {
+    unsigned long long length = kUnmeasured;
+    return Retried([&] { return WriteIniText(section, key, value, copy.path); }) == kDone &&
+           Retried([&] { return Grow(copy, length); }) == kDone;
   });
 }
 

@@ -11,16 +11,16 @@ constexpr Answer kChangedMeanwhile = 0x20000001;
 
 bool IsAbsence(Answer answer) { return answer == kFileNotFound || answer == kPathNotFound; }
 
-// The files whose reads stayed refused in this process.
-std::vector<std::string>& RefusedReads() {
-  static std::vector<std::string> files;
-  return files;
+// What this process noted: the files whose reads stayed refused, and the working
+// copies' names where another program's file took the copy's place, which this
+// process leaves as they are.
+std::vector<std::string> refusedReads, othersAtCopies;
+
+bool Noted(const std::vector<std::string>& paths, const std::string& path) {
+  return std::find(paths.begin(), paths.end(), path) != paths.end();
 }
 
-bool ReadsRefused(const std::string& path) {
-  const auto& refused = RefusedReads();
-  return std::find(refused.begin(), refused.end(), path) != refused.end();
-}
+bool ReadsRefused(const std::string& path) { return Noted(refusedReads, path); }
 
 // True where `read` read the file `path`, or found none; otherwise notes the file.
 template <typename Attempt>
@@ -28,7 +28,7 @@ bool Read(const std::string& path, Attempt read) {
   if (path.empty() || ReadsRefused(path)) return false;
   Answer answer = Retried(read);
   if (answer == kDone || IsAbsence(answer)) return true;
-  RefusedReads().push_back(path);
+  refusedReads.push_back(path);
   return false;
 }
 
@@ -38,17 +38,23 @@ FileStamp StampNow(const std::string& path, FileStat& stat) {
   return {stat.size, stat.written};
 }
 
-// Removes the file `path`, whatever its attributes: DeleteFile refuses a read-only one.
-Answer RemoveFile(const std::string& path) {
-  Retried([&] { return SetAttributes(path, kNormal); });
-  return Retried([&] { return Remove(path); }, true);
+// Removes the working copy, whatever its attributes: Windows refuses to remove a
+// read-only file.
+Answer RemoveFile(const WorkingCopy& copy) {
+  Retried([&] { return SetAttributes(copy, kNormal); });
+  return Retried([&] { return Remove(copy); }, true);
 }
 
-// Sets `final` to the file that `path` finally names, as Windows tells it. Where
-// it cannot tell one (a volume the mount manager does not know), a file that is no
-// reparse point is the one its path names; what may be a link is left alone.
+// Sets `final` to the file that `path` finally names, as Windows tells it. A share
+// that answers no normalized name refuses it with access denied where the user may
+// not read a folder above (the GetFinalPathNameByHandleW page): then the name it
+// was opened by serves; an open refused so (a name being deleted, an access list)
+// is refused again. Where Windows cannot tell one (a volume the mount manager does
+// not know), a file that is no reparse point is the one its path names; what may
+// be a link is left alone.
 bool FinalPath(const std::string& path, const FileStat& stat, std::string& final) {
   Answer answer = Retried([&] { return FinalPathOf(path, final); });
+  if (answer == kAccessDenied) answer = Retried([&] { return OpenedPathOf(path, final); });
   if (answer == kDone) return true;
   if (answer == kAccessDenied || IsRefusal(answer, false) || (stat.attributes & kReparsePoint))
     return false;
@@ -61,8 +67,11 @@ bool FinalPath(const std::string& path, const FileStat& stat, std::string& final
 // open of it is closed; or a copy that a run cut short left, which goes, so that
 // nothing of it (bytes or attributes) passes on. Anything else there is not ours
 // and stays exactly as it is: a folder, a link (under Wine, a symbolic link looks
-// like the file it names, and only its final path tells it), a file's second name.
+// like the file it names, and only its final path tells it), a file's second name,
+// a file that another program put in place of this process's copy (which the next
+// run takes for one left).
 bool ClearPlace(const std::string& copy) {
+  if (Noted(othersAtCopies, copy)) return false;
   FileStat stat;
   unsigned names = 0;
   std::string final;
@@ -70,13 +79,8 @@ bool ClearPlace(const std::string& copy) {
   if (IsAbsence(there) || there == kAccessDenied) return true;
   return there == kDone && !(stat.attributes & (kFolder | kReparsePoint)) &&
          Retried([&] { return NameCountOf(copy, names); }) == kDone && names == 1 &&
-         FinalPath(copy, stat, final) && SamePath(final, copy) && RemoveFile(copy) == kDone;
-}
-
-// True where nothing can be left at the copy's place by a copy that failed so;
-// Windows removes a copy that a full disk cut short, Wine leaves it.
-bool NothingMade(Answer made) {
-  return made == kFileExists || made == kAlreadyExists || IsAbsence(made) || IsRefusal(made, true);
+         FinalPath(copy, stat, final) && SamePath(final, copy) &&
+         RemoveFile(WorkingCopy{copy}) == kDone;
 }
 
 // Puts the copy in the file's place, if the file is as it was when the edit noted
@@ -85,7 +89,9 @@ bool NothingMade(Answer made) {
 // denies writing but not deleting; one that a program holds open for reading,
 // sharing deleting but not writing). The copy takes the file's hidden, system and
 // archive attributes just before. The stamp is compared before every try of the
-// rename: a save by the simulator is never replaced.
+// rename: a save by the simulator is never replaced. Both go through an open of
+// the copy compared with the one the edit made: another program's file at its
+// name never takes the file's place.
 bool Replace(const Edit& edit) {
   FileStat stat;
   auto unchanged = [&] { return StampNow(edit.file, stat) == edit.stamp; };
@@ -149,40 +155,40 @@ Edit BeginEdit(const std::string& path, const char* copyName) {
     folder = final;
     edit.file = folder + path.substr(slash);
   }
-  edit.copy = folder + "\\" + copyName;
-  edit.changeable = ClearPlace(edit.copy);
+  edit.copy.path = folder + "\\" + copyName;
+  edit.changeable = ClearPlace(edit.copy.path);
   return edit;
 }
 
 // The copy takes none of the file's attributes while it is written: Windows' profile
 // write may refuse a hidden, system or read-only file, as CreateFileW does one of
-// CREATE_ALWAYS (its page).
+// CREATE_ALWAYS (its page). A file whose read stayed refused gets none: its
+// corrections could stand on a fallback, and the copy's making would wait out a
+// second set of retries.
 bool MakeCopy(Edit& edit) {
-  if (edit.state == Edit::kUntouched && edit.changeable) {
-    Answer made = Retried(
-        [&] { return edit.existed ? CopyNew(edit.file, edit.copy) : MakeNew(edit.copy); }, true);
-    if (made == kDone)
-      edit.state = Retried([&] { return SetAttributes(edit.copy, kNormal); }) == kDone
-                       ? Edit::kWhole
-                       : Edit::kBroken;
-    else if (!NothingMade(made))
-      RemoveFile(edit.copy);
-  }
+  if (edit.state == Edit::kUntouched && edit.changeable && !ReadsRefused(edit.path) &&
+      Retried([&] { return edit.existed ? CopyNew(edit.file, edit.copy) : MakeNew(edit.copy); },
+              true) == kDone)
+    edit.state = Edit::kWhole;
   if (edit.state == Edit::kUntouched) edit.state = Edit::kRefused;
   return edit.state == Edit::kWhole;
 }
 
 // A stamp that is not the one noted counts as a save meanwhile, whatever else
 // failed: a file that another program rewrote, replaced, removed, or made where
-// there was none.
-EditOutcome PutInPlace(const Edit& edit) {
-  if (edit.state == Edit::kWhole && !ReadsRefused(edit.path) &&
+// there was none. The copy goes where it took no place, unless it is another's.
+EditOutcome PutInPlace(Edit& edit) {
+  const bool replaced =
+      edit.state == Edit::kWhole && !ReadsRefused(edit.path) &&
       Retried([&] { return Flush(edit.copy); }) == kDone &&
       (edit.existed ? Replace(edit)
-                    : Retried([&] { return Rename(edit.copy, edit.file, false); }, true) == kDone))
-    return EditOutcome::kReplaced;
-  if (edit.state == Edit::kWhole || edit.state == Edit::kBroken) RemoveFile(edit.copy);
+                    : Retried([&] { return Rename(edit.copy, edit.file, false); }, true) == kDone);
+  if (!replaced && (edit.state == Edit::kWhole || edit.state == Edit::kBroken) &&
+      RemoveFile(edit.copy) == kNotTheCopy)
+    othersAtCopies.push_back(edit.copy.path);
+  LetGo(edit.copy);  // a removal is done once the last open of the file is closed
   FileStat stat;
+  if (replaced) return EditOutcome::kReplaced;
   if (!edit.file.empty() && !(StampNow(edit.file, stat) == edit.stamp))
     return EditOutcome::kSavedMeanwhile;
   return edit.state == Edit::kUntouched ? EditOutcome::kNothingToChange : EditOutcome::kRefused;

@@ -12,18 +12,21 @@
 
 // Another program's open of a file (a virus scanner, an indexer, a backup client)
 // refuses an operation for a moment, well under a second: with a sharing or a lock
-// violation, on any file operation; and with access denied, on a rename, a removal
-// or the making of the working copy, which Windows answers so while another open
-// holds the name or while it is still being deleted (the DeleteFileW page). Such an
-// answer is tried again after 25 ms, 50 ms, and so on up to 250 ms: about 1.4 s in
-// all, which outlasts them, while a file held for good costs an operation no more.
+// violation, on any file operation; with ERROR_USER_MAPPED_FILE, where it maps the
+// file that a write cuts short (the SetEndOfFile page); and with access denied, on
+// a rename, a removal or the making of the working copy, which Windows answers so
+// while another open holds the name or while it is still being deleted (the
+// DeleteFileW page). Such an answer is tried again after kFirstPauseMs, twice that,
+// and so on, kMostRetries times (kRetriesMs in all), which outlasts them, while a
+// file held for good costs an operation no more.
 constexpr unsigned kFirstPauseMs = 25;
 constexpr int kMostRetries = 10;
+constexpr unsigned kRetriesMs = kFirstPauseMs * kMostRetries * (kMostRetries + 1) / 2;
 
 // True where `answer` is another program's open refusing an operation; `naming`:
 // a rename, a removal or the making of the working copy.
 inline bool IsRefusal(Answer answer, bool naming) {
-  return answer == kSharingViolation || answer == kLockViolation ||
+  return answer == kSharingViolation || answer == kLockViolation || answer == kUserMappedFile ||
          (naming && answer == kAccessDenied);
 }
 
@@ -39,10 +42,11 @@ Answer Retried(Attempt attempt, bool naming = false) {
 
 // Reads of a simulator file: the INI value of section/key in the file `path`, tried
 // again while it is refused; `fallback` where there is no file, section or key, or
-// where the read stays refused (or fails otherwise). That is noted: a file whose
-// read stayed refused is changed in no edit of this process, since a fallback stands
-// only for what is absent, and its later reads give their fallback at once. An
-// empty `path` names no file.
+// where the read stays refused (or fails otherwise, or the file holds more than
+// kLargestFile). That is noted: a file whose read stayed refused gets no working
+// copy in this process, since a fallback stands only for what is absent, and its
+// later reads give their fallback at once: one set of retries in all. An empty
+// `path` names no file.
 std::string ReadIniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& path);
 unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
@@ -62,7 +66,7 @@ struct FileStamp {
 struct Edit {
   std::string path;         // as the caller names it, and reads it
   std::string file;         // the file edited, where a link finally points, where Windows tells it
-  std::string copy;         // the working copy: in the folder, as Windows spells its path
+  WorkingCopy copy;         // in the folder, as Windows spells its path; kept once made
   FileStamp stamp;          // the file's, before the first read; all zero where there was none
   bool existed = false;     // there was a file, which the copy starts as; else it starts empty
   bool changeable = false;  // the file may be changed
@@ -80,30 +84,30 @@ enum class EditOutcome {
 };
 
 // Begins an edit of the file that `path` finally names, with the working copy
-// `copyName` (no longer than the file's own name, so that it fits wherever the
-// file's path fits), noting its stamp: call it before the first read. A folder, a
+// `copyName` in its folder, noting its stamp: call it before the first read. A folder, a
 // file with a second name, or one that cannot be told may not be changed; where no
 // file is yet, one is made. A copy left by a run cut short goes; anything else in
 // its place stays, and then the file may not be changed.
 Edit BeginEdit(const std::string& path, const char* copyName);
 
-// Makes the working copy at the first change: true when it is there and took
-// every change so far.
+// Makes the working copy at the first change, unless a read of the file stayed
+// refused: true when it is there and took every change so far.
 bool MakeCopy(Edit& edit);
 
-// Has `write`, which changes the file `edit.copy` and gives false when its change
-// did not reach it whole, change the copy, made first. Once a change has failed,
-// and where the file may not be changed, nothing is written.
+// Has `write`, which changes the working copy it is given and gives false when its
+// change did not reach it whole, change the copy, made first. Once a change has
+// failed, and where the file may not be changed, nothing is written.
 template <typename Write>
 void Change(Edit& edit, Write write) {
   if (MakeCopy(edit) && !write(edit.copy)) edit.state = Edit::kBroken;
 }
 
-// Puts the copy in the file's place if it took every change, is on the disk, no
-// read of the file stayed refused, and the file is as it was when BeginEdit noted
+// Puts the copy in the file's place if it took every change, is on the disk, is
+// still the copy this edit made, and the file is as it was when BeginEdit noted
 // it, is not read-only and could be written; where there was no file, by a rename
-// that replaces none. Otherwise the file stands and the copy goes.
-EditOutcome PutInPlace(const Edit& edit);
+// that replaces none. Otherwise the file stands and the copy goes, unless another
+// file took its name, which stays.
+EditOutcome PutInPlace(Edit& edit);
 
 // Runs `pass` on an edit of the file `path` (it reads the file, and changes the
 // copy through Change) and puts the copy in place; where another program saved

@@ -12,7 +12,7 @@ constexpr char kTurnName[] = "Local\\VyraLauncher.SimulatorFiles";
 // virus scanner inspects every write and the script host's start. Thirty
 // seconds outlast several such turns in a row (a double click, the Enter key
 // held down). Not every turn: where other programs refused each file operation
-// until its last try, one would spend up to about 110 s on retries (edit.h).
+// until its last try, one would spend kRetriesMs (edit.h) on each step.
 // A launcher that waits behind a turn so slowed, or behind one that hangs,
 // still gets the simulator within half a minute, its files then left as they are.
 constexpr unsigned kTurnWaitMs = 30000;

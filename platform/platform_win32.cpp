@@ -1,6 +1,6 @@
 // The operations of operations.h bound to the Windows API, in namespace win32:
-// each file operation is one attempt at one Windows operation and answers what
-// Windows answered. Only W functions are called: an A function turns a letter
+// each file operation opens a file once (or names one) and answers what Windows
+// answered, trying nothing again. Only W functions are called: an A function turns a letter
 // outside the ANSI code page into a look-alike or "?", and the path then names
 // another file or none.
 // clang-format off
@@ -19,7 +19,8 @@ static_assert(kFileNotFound == ERROR_FILE_NOT_FOUND && kPathNotFound == ERROR_PA
                   kSharingViolation == ERROR_SHARING_VIOLATION &&
                   kLockViolation == ERROR_LOCK_VIOLATION && kFileExists == ERROR_FILE_EXISTS &&
                   kDiskFull == ERROR_DISK_FULL && kAlreadyExists == ERROR_ALREADY_EXISTS &&
-                  kFileTooLarge == ERROR_FILE_TOO_LARGE,
+                  kFileTooLarge == ERROR_FILE_TOO_LARGE &&
+                  kUserMappedFile == ERROR_USER_MAPPED_FILE,
               "the answers are Windows' own");
 static_assert(kReadOnly == FILE_ATTRIBUTE_READONLY && kHidden == FILE_ATTRIBUTE_HIDDEN &&
                   kSystem == FILE_ATTRIBUTE_SYSTEM && kFolder == FILE_ATTRIBUTE_DIRECTORY &&
@@ -58,9 +59,14 @@ Answer Of(BOOL done) { return done ? kDone : Failed(); }
 
 // Where the launcher opens a file itself, others may go on reading, writing and
 // deleting it meanwhile. A folder opens too, where no access is asked for.
-HANDLE Open(const std::string& path, DWORD access, DWORD disposition = OPEN_EXISTING) {
-  return CreateFileW(Wide(path).c_str(), access,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// The working copy, open, is not removed or renamed by another program: so the
+// copy that an open was compared with is the one it writes to, removes or renames.
+constexpr DWORD kShareAllButDeleting = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+HANDLE Open(const std::string& path, DWORD access, DWORD disposition = OPEN_EXISTING,
+            DWORD share = kShareAll) {
+  return CreateFileW(Wide(path).c_str(), access, share, nullptr, disposition,
                      access ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
@@ -79,11 +85,44 @@ Answer WithFile(const std::string& path, DWORD access, Use use) {
   return Close(file, use(file));
 }
 
+// The volume and the file index, which tell whether two handles hold one file.
+struct Identity {
+  DWORD volume = 0, high = 0, low = 0;
+  bool operator==(const Identity& other) const {
+    return volume == other.volume && high == other.high && low == other.low;
+  }
+};
+
+Answer IdentityOf(HANDLE file, Identity& identity) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return Failed();
+  identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+              information.nFileIndexLow};
+  return kDone;
+}
+
+// Has `use` use the working copy opened by its name with `access`; kNotTheCopy
+// where the file there is not the one its kept handle holds.
+template <typename Use>
+Answer WithCopy(const WorkingCopy& copy, DWORD access, Use use) {
+  HANDLE file = Open(copy.path, access, OPEN_EXISTING, kShareAllButDeleting);
+  if (file == INVALID_HANDLE_VALUE) return Failed();
+  Identity there, kept;
+  Answer answer = copy.kept ? IdentityOf(file, there) : kDone;
+  if (answer == kDone && copy.kept) answer = IdentityOf(copy.kept, kept);
+  if (answer == kDone && !(there == kept)) answer = kNotTheCopy;
+  return Close(file, answer == kDone ? use(file) : answer);
+}
+
 unsigned long long Join(DWORD high, DWORD low) { return (unsigned long long)high << 32 | low; }
 
-// Reads `bytes.size()` bytes, the whole of what is wanted, in one call.
-Answer ReadAll(HANDLE file, std::string& bytes) {
+// Reads the whole file, at most kLargestFile, in one call.
+Answer ReadThrough(HANDLE file, std::string& bytes) {
+  LARGE_INTEGER size;
   DWORD read = 0;
+  if (!GetFileSizeEx(file, &size)) return Failed();
+  if ((unsigned long long)size.QuadPart > kLargestFile) return kFileTooLarge;
+  bytes.assign(size.QuadPart, '\0');
   if (bytes.empty()) return kDone;
   if (!ReadFile(file, &bytes[0], bytes.size(), &read, nullptr)) return Failed();
   return read == bytes.size() ? kDone : ERROR_HANDLE_EOF;
@@ -95,17 +134,50 @@ Answer WriteAll(HANDLE file, const std::string& bytes) {
   return written == bytes.size() ? kDone : ERROR_DISK_FULL;
 }
 
+// Marks the file open as `file` to be removed once it is closed.
+Answer RemoveOnClose(HANDLE file) {
+  FILE_DISPOSITION_INFO remove = {TRUE};
+  return Of(SetFileInformationByHandle(file, FileDispositionInfo, &remove, sizeof remove));
+}
+
+// Makes the working copy where nothing stands, keeps a handle on it that asks for
+// its attributes alone, opened anew from the one that made it (so that it holds
+// that very file), and writes `bytes` to it. Where any of that fails, the copy is
+// removed as it is closed.
+Answer MakeCopy(WorkingCopy& copy, const std::string& bytes) {
+  HANDLE file = Open(copy.path, GENERIC_WRITE | DELETE, CREATE_NEW, kShareAllButDeleting);
+  if (file == INVALID_HANDLE_VALUE) return Failed();
+  HANDLE kept = ReOpenFile(file, FILE_READ_ATTRIBUTES, kShareAll, 0);
+  Answer answer = kept == INVALID_HANDLE_VALUE ? Failed() : WriteAll(file, bytes);
+  if (answer != kDone) RemoveOnClose(file);
+  answer = Close(file, answer);
+  if (answer == kDone)
+    copy.kept = kept;
+  else if (kept != INVALID_HANDLE_VALUE)
+    CloseHandle(kept);
+  return answer;
+}
+
 // The profile functions tell neither an open that another program's open refuses
 // (ERROR_SHARING_VIOLATION, the CreateFileW page) nor a read of a range it locked
 // (ERROR_LOCK_VIOLATION, the ReadFile page): they give the fallback. An open and a
-// read of the whole file of the launcher's own tell both. Where there is no file,
-// the profile's value is its fallback.
+// read of the whole file of the launcher's own tell both; and as that open lets
+// others read, and is held while the profile function reads, no open that shares
+// no reading comes between the two (as long as the profile function's own open
+// shares reading, which Wine's does and Microsoft does not document). Where there
+// is no file, the profile's value is its fallback.
 template <typename Read>
 Answer ReadIni(const std::string& path, Read read) {
+  HANDLE file = Open(path, GENERIC_READ);
+  if (file == INVALID_HANDLE_VALUE) {
+    Answer answer = Failed();
+    if (answer == kFileNotFound || answer == kPathNotFound) read();
+    return answer;
+  }
   std::string bytes;
-  Answer answer = win32::ReadWhole(path, bytes, ~0ull);
-  if (answer == kDone || answer == kFileNotFound || answer == kPathNotFound) read();
-  return answer;
+  Answer answer = ReadThrough(file, bytes);
+  if (answer == kDone) read();
+  return Close(file, answer);
 }
 
 // The folder `get` fills in, as GetSystemDirectoryW does.
@@ -160,13 +232,14 @@ Answer Stat(const std::string& path, FileStat& stat) {
   return kDone;
 }
 
-// Windows cannot tell the final path of a file on a volume that the mount
+// The path of the file `path` opened, as GetFinalPathNameByHandleW gives it with
+// `kind`. Windows cannot tell the final path of a file on a volume that the mount
 // manager does not know (some RAM disks and mounted images): ERROR_PATH_NOT_FOUND.
-Answer FinalPathOf(const std::string& path, std::string& final) {
-  return WithFile(path, 0, [&final](HANDLE file) {
+static Answer PathOf(const std::string& path, DWORD kind, std::string& final) {
+  return WithFile(path, 0, [&](HANDLE file) {
     constexpr DWORD kLongestPath = 32768;  // of a "\\?\" path, terminating zero included
     WideText name(kLongestPath, L'\0');
-    DWORD length = GetFinalPathNameByHandleW(file, &name[0], kLongestPath, FILE_NAME_NORMALIZED);
+    DWORD length = GetFinalPathNameByHandleW(file, &name[0], kLongestPath, kind);
     if (length == 0) return Failed();
     if (length >= kLongestPath) return Answer(ERROR_FILENAME_EXCED_RANGE);
     name.resize(length);
@@ -176,6 +249,17 @@ Answer FinalPathOf(const std::string& path, std::string& final) {
     final = Narrow(name);
     return kDone;
   });
+}
+
+// Over SMB, where the server answers no normalized name, Windows asks for each
+// folder of the path in turn and answers ERROR_ACCESS_DENIED where the user may
+// not read one (the GetFinalPathNameByHandleW page); the opened name needs none.
+Answer FinalPathOf(const std::string& path, std::string& final) {
+  return PathOf(path, FILE_NAME_NORMALIZED, final);
+}
+
+Answer OpenedPathOf(const std::string& path, std::string& opened) {
+  return PathOf(path, FILE_NAME_OPENED, opened);
 }
 
 Answer NameCountOf(const std::string& path, unsigned& names) {
@@ -214,62 +298,80 @@ Answer WriteIniText(const std::string& section, const std::string& key, const st
                                        Wide(value).c_str(), Wide(path).c_str()));
 }
 
-Answer CopyNew(const std::string& from, const std::string& to) {
-  return Of(CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE));
+Answer CopyNew(const std::string& from, WorkingCopy& copy) {
+  std::string bytes;
+  Answer read =
+      WithFile(from, GENERIC_READ, [&bytes](HANDLE file) { return ReadThrough(file, bytes); });
+  return read == kDone ? MakeCopy(copy, bytes) : read;
 }
 
-Answer MakeNew(const std::string& path) {
-  HANDLE file = Open(path, GENERIC_WRITE, CREATE_NEW);
-  return file == INVALID_HANDLE_VALUE ? Failed() : Close(file, kDone);
-}
+Answer MakeNew(WorkingCopy& copy) { return MakeCopy(copy, {}); }
 
-Answer SetAttributes(const std::string& path, unsigned long attributes) {
-  return Of(SetFileAttributesW(Wide(path).c_str(), attributes));
-}
-
-Answer ReadWhole(const std::string& path, std::string& bytes, unsigned long long most) {
-  return WithFile(path, GENERIC_READ, [&](HANDLE file) {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size)) return Failed();
-    if ((unsigned long long)size.QuadPart > most) return kFileTooLarge;
-    bytes.assign(size.QuadPart, '\0');
-    return ReadAll(file, bytes);
+// Zero times leave them as they are (the FILE_BASIC_INFO page).
+Answer SetAttributes(const WorkingCopy& copy, unsigned long attributes) {
+  return WithCopy(copy, FILE_WRITE_ATTRIBUTES, [attributes](HANDLE file) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = attributes;
+    return Of(SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic));
   });
 }
 
-Answer WriteWhole(const std::string& path, const std::string& bytes) {
-  return WithFile(path, GENERIC_WRITE, [&bytes](HANDLE file) {
+Answer ReadWhole(const std::string& path, std::string& bytes) {
+  return WithFile(path, GENERIC_READ, [&bytes](HANDLE file) { return ReadThrough(file, bytes); });
+}
+
+Answer WriteWhole(const WorkingCopy& copy, const std::string& bytes) {
+  return WithCopy(copy, GENERIC_WRITE, [&bytes](HANDLE file) {
     Answer answer = WriteAll(file, bytes);
     return answer == kDone ? Of(SetEndOfFile(file)) : answer;
   });
 }
 
-Answer Grow(const std::string& path) {
-  return WithFile(path, GENERIC_WRITE, [](HANDLE file) {
-    const std::string room(64 * 1024, '\0');
-    LARGE_INTEGER length, end = {};
-    if (!GetFileSizeEx(file, &length) || !SetFilePointerEx(file, end, nullptr, FILE_END))
-      return Failed();
-    Answer grew = WriteAll(file, room);
-    Answer cut = Of(SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+Answer Grow(const WorkingCopy& copy, unsigned long long& length) {
+  return WithCopy(copy, GENERIC_WRITE, [&length](HANDLE file) {
+    LARGE_INTEGER at;
+    if (length == kUnmeasured && !GetFileSizeEx(file, &at)) return Failed();
+    if (length == kUnmeasured) length = at.QuadPart;
+    at.QuadPart = length;
+    if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return Failed();
+    Answer grew = WriteAll(file, std::string(kRoom, '\0'));
+    Answer cut = Of(SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file));
     return grew == kDone ? cut : grew;
   });
 }
 
-Answer Flush(const std::string& path) {
-  return WithFile(path, GENERIC_WRITE, [](HANDLE file) { return Of(FlushFileBuffers(file)); });
+Answer Flush(const WorkingCopy& copy) {
+  return WithCopy(copy, GENERIC_WRITE, [](HANDLE file) { return Of(FlushFileBuffers(file)); });
 }
 
 Answer OpenToWrite(const std::string& path) {
   return WithFile(path, GENERIC_WRITE, [](HANDLE) { return kDone; });
 }
 
-Answer Rename(const std::string& from, const std::string& to, bool replace) {
-  DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  return Of(MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags));
+// Through the open that was compared with the copy: the full path is one that
+// FILE_RENAME_INFO takes (its page; Vista and later). A rename in one folder is
+// no copy and removal, which alone MOVEFILE_WRITE_THROUGH would flush (the
+// MoveFileExW page).
+Answer Rename(const WorkingCopy& copy, const std::string& to, bool replace) {
+  return WithCopy(copy, DELETE, [&to, replace](HANDLE file) {
+    const WideText name = Wide(to);
+    std::vector<char> space(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(space.data());
+    rename->ReplaceIfExists = replace;
+    rename->FileNameLength = name.size() * sizeof(wchar_t);
+    name.copy(rename->FileName, name.size());
+    return Of(SetFileInformationByHandle(file, FileRenameInfo, rename, space.size()));
+  });
 }
 
-Answer Remove(const std::string& path) { return Of(DeleteFileW(Wide(path).c_str())); }
+Answer Remove(const WorkingCopy& copy) {
+  return WithCopy(copy, DELETE, [](HANDLE file) { return RemoveOnClose(file); });
+}
+
+void LetGo(WorkingCopy& copy) {
+  if (copy.kept) CloseHandle(copy.kept);
+  copy.kept = nullptr;
+}
 
 void Pause(unsigned ms) { Sleep(ms); }
 

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string::size_type kNone = std::string::npos;
 
-// Beside dll.xml, and no longer than the settings file's name.
+// Beside dll.xml, in the folder as Windows spells its path.
 constexpr char kWorkingCopyName[] = "VYRA-dll.tmp";
 
 // A Launch document as the simulator writes one, without entries.
@@ -167,11 +167,10 @@ std::string WithModuleEntered(const std::string& xml) {
 void EnterModule(const std::string& registrationFile) {
   EditFile(registrationFile, kWorkingCopyName, [](Edit& edit) {
     std::string bytes, entered;
-    if (!edit.existed ||
-        Retried([&] { return ReadWhole(edit.file, bytes, kLargestModuleList); }) == kDone)
+    if (!edit.existed || Retried([&] { return ReadWhole(edit.file, bytes); }) == kDone)
       entered = WithModuleEntered(bytes);
     if (!entered.empty())
-      Change(edit, [&](const std::string& copy) {
+      Change(edit, [&](const WorkingCopy& copy) {
         return Retried([&] { return WriteWhole(copy, entered); }) == kDone;
       });
   });

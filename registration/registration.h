@@ -26,13 +26,10 @@ void RegisterModule(const std::string& registrationFile);
 // (Shift_JIS).
 std::string WithModuleEntered(const std::string& bytes);
 
-// Larger than any module list a simulator has: a larger file is not read.
-constexpr unsigned long kLargestModuleList = 1 << 20;
-
 // Enters VYRA_02.dll in the module list `registrationFile`, as WithModuleEntered
 // gives it, through a working copy; makes a new list where there is none. A list
 // that another program saves (or makes) meanwhile is never replaced: the module
 // is entered in what it saved, on a second pass; saved again during that pass,
 // it stays as saved. A list that names the module, one it cannot read safely, or
-// one larger than kLargestModuleList stays exactly as it is.
+// one larger than kLargestFile (platform.h) stays exactly as it is.
 void EnterModule(const std::string& registrationFile);

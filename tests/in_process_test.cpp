@@ -116,11 +116,12 @@ TEST(InProcess, ReadsAVariableOnlyWhenItIsSetAndFits) {
   }
 }
 
-// A module list of more than 1 MB, larger than any a simulator has, is not read,
-// and stays as it is. A read that another program's open refuses answers so, where
-// the profile functions give the fallback. (A range locked refuses a read on Windows,
-// not under Wine, which lets it through: only the table hands that answer on.)
-TEST(InProcess, LeavesAModuleListTooLargeToReadAsItIsAndTellsARefusedRead) {
+// A module list or a settings file of more than 1 MB, larger than any a simulator
+// has, is not read, and stays as it is. A read that another program's open refuses
+// answers so, where the profile functions give the fallback. (A range locked
+// refuses a read on Windows, not under Wine, which lets it through: only the table
+// hands that answer on.)
+TEST(InProcess, LeavesFilesTooLargeToReadAsTheyAreAndTellsARefusedRead) {
   const std::string folder = NewFolder((fs::temp_directory_path() / "vyra" / "lists").string());
   const std::string list = folder + "\\dll.xml";
   const std::string root = "<SimBase.Document>\r\n</SimBase.Document>\r\n";
@@ -129,6 +130,13 @@ TEST(InProcess, LeavesAModuleListTooLargeToReadAsItIsAndTellsARefusedRead) {
   EnterModule(list);
   EXPECT_EQ(ReadText(list), large);
   EXPECT_EQ(Below(folder).size(), 1u);
+  const std::string rules = "[GRAPHICS]\r\nHDR=1\r\n";
+  const std::string settings = rules + std::string((1 << 20) + 1 - rules.size(), ';');
+  const std::string appdata = SettingsFolder("large-settings", settings);
+  CheckSimulatorSettings();
+  EXPECT_EQ(Below(appdata + "\\Lockheed Martin\\Prepar3D v2").size(), 1u);
+  EXPECT_EQ(ReadText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg"), settings);
+  SetEnvironmentVariableA("APPDATA", nullptr);
   HANDLE held = CreateFileA(list.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   std::string value;
   EXPECT_EQ(ReadIniText("A", "B", "", list, value), kSharingViolation);

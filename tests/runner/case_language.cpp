@@ -33,7 +33,7 @@ std::string Place(CaseFile& c, const std::string& path) {
 }
 
 // The bytes free on the small disk; -1 when it is not there. It is a drive of a
-// few hundred KB, never a real disk.
+// 1 MB tmpfs (small-disk.sh), never a real disk.
 static long long SmallDiskFree() {
   constexpr ULONGLONG kSmallDiskAtMost = 4 << 20;
   ULARGE_INTEGER free, size;
