@@ -133,12 +133,14 @@ TEST(InProcess, LeavesFilesTooLargeToReadAsTheyAreAndTellsARefusedRead) {
   const std::string rules = "[GRAPHICS]\r\nHDR=1\r\n";
   const std::string settings = rules + std::string((1 << 20) + 1 - rules.size(), ';');
   const std::string appdata = SettingsFolder("large-settings", settings);
+  const std::string file = appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg";
   CheckSimulatorSettings();
   EXPECT_EQ(Below(appdata + "\\Lockheed Martin\\Prepar3D v2").size(), 1u);
-  EXPECT_EQ(ReadText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg"), settings);
+  EXPECT_EQ(ReadText(file), settings);
   SetEnvironmentVariableA("APPDATA", nullptr);
-  HANDLE held = CreateFileA(list.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   std::string value;
+  EXPECT_EQ(ReadIniText("GRAPHICS", "HDR", "", file, value), kFileTooLarge);
+  HANDLE held = CreateFileA(list.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(ReadIniText("A", "B", "", list, value), kSharingViolation);
   CloseHandle(held);
 }
