@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -51,16 +50,15 @@ struct Changed {
   int line = 0;       // the "+++" line
 };
 
-struct Run;
+struct CaseFile;
 
 // What a directive does around each run: it starts its work before the launchers
 // start and hands back what ends it, which is called once they have exited.
 using Stop = std::function<void()>;
-using Start = std::function<Stop(Run& run)>;
+using Start = std::function<Stop(const CaseFile& c)>;
 
-// The runner's bounds: how long it waits for a run's launchers (unless the case
-// says "wait at most"), and for a file it opens to hold or to save into.
-constexpr DWORD kLaunchersAtMostMs = 180000, kOpenAtMostMs = 10000;
+// How long the runner waits for a run's launchers.
+constexpr DWORD kLaunchersAtMostMs = 180000;
 
 // What a case needs of the machine, as it declares it.
 constexpr char kRunsAlone[] = "runs alone";
@@ -83,34 +81,10 @@ struct CaseFile {
   std::set<std::string> rootFolders;          // folders at a drive's root that the case names
   std::vector<std::function<void()>> setUp;   // once its files are written
   std::vector<Start> around;                  // each run
-  // "===" blocks, in order: the file saved into, what is saved, and the block's line.
-  struct Saved {
-    std::string place, bytes;
-    int line;
-  };
-  std::vector<Saved> saves;
-  int whenAt = 0;                      // the "when" line; 0: none
-  std::vector<int> onAppearanceAt;     // the lines that act when the file of "when" appears
-  std::map<int, std::string> mustAct;  // lines that must act in the first run: what did not
-  int launchers = 1;                   // started at the same moment
-  DWORD launchersAtMostMs = kLaunchersAtMostMs;
-  int boundAt = 1;                   // the line that sets it
+  int launchers = 1;                          // started at the same moment
   std::map<std::string, int> needs;  // kRunsAlone, kTakesTheSmallDisk: the first line that needs it
   std::map<std::string, int> says;   // what the case declares it needs, and where
   std::string skip;                  // why the case cannot run here
-};
-
-// One run of a case's launchers, as the directives around it share it: what to
-// do when the file of "when" appears, the `seen`th time in the run (from 0).
-struct Run {
-  const CaseFile& c;
-  std::vector<std::function<void(const std::string& path, int seen)>> onAppearance;
-  std::mutex mutex = {};
-  std::set<int> acted = {};  // the lines whose directives did what they ask for
-  void Acted(int line) {
-    std::lock_guard<std::mutex> lock(mutex);
-    acted.insert(line);
-  }
 };
 
 // A directive of the case language: what it does with the rest of its line, and,
@@ -140,9 +114,6 @@ bool IsNumber(const std::string& text, unsigned long long& number);
 
 // The directives of meanwhile.cpp.
 bool Hold(CaseFile& c, const std::string& rest);
-bool Turn(CaseFile& c, const std::string& rest);
-bool When(CaseFile& c, const std::string& rest);
-bool Save(CaseFile& c, const std::string& rest, const std::string& text);
 bool Unregister(CaseFile& c, const std::string& rest);
 bool Quarantine(CaseFile& c, const std::string& rest);
 

@@ -167,18 +167,6 @@ static bool Launchers(CaseFile& c, const std::string& rest) {
   return true;
 }
 
-// wait at most MS: the runner waits at most MS ms for a run's launchers, not
-// kLaunchersAtMostMs, and fails the case at this line after that; and no longer
-// than that for a file it opens.
-static bool WaitAtMost(CaseFile& c, const std::string& rest) {
-  const std::string kAtMost = "at most ";
-  unsigned long long ms;
-  if (rest.rfind(kAtMost, 0) != 0 || !IsNumber(rest.substr(kAtMost.size()), ms)) return false;
-  c.launchersAtMostMs = ms;
-  c.boundAt = c.line;
-  return true;
-}
-
 // free BYTES: the work folder is on the small disk (wherever the line stands), and
 // once the case's files are written the disk is filled until BYTES are free.
 static bool Free(CaseFile& c, const std::string& rest) {
@@ -198,7 +186,6 @@ static bool Free(CaseFile& c, const std::string& rest) {
 const std::map<std::string, Directive> kDirectives = {
     {"---", {nullptr, File<false>, "PATH [< DATA [as is]]"}},
     {"+++", {nullptr, File<true>, "PATH [< DATA [as is]]"}},
-    {"===", {nullptr, Save, "PATH"}},
     {"set", {Set, nullptr, "NAME=VALUE"}},
     {"command", {Command, nullptr, "\"VyraLauncher.exe\"TEXT"}},
     {"gone", {Gone, nullptr, "PATH"}},
@@ -207,12 +194,9 @@ const std::map<std::string, Directive> kDirectives = {
     {"system", {Attribute<FILE_ATTRIBUTE_SYSTEM>, nullptr, "PATH"}},
     {"symlink", {Symlink, nullptr, "PATH > TARGET"}},
     {"hardlink", {Hardlink, nullptr, "PATH > FILE"}},
-    {"hold", {Hold, nullptr, "PATH [sharing read write delete] [for MS]"}},
+    {"hold", {Hold, nullptr, "PATH [sharing read write delete]"}},
     {"launchers", {Launchers, nullptr, "N", kRunsAlone}},
-    {"turn", {Turn, nullptr, "held [and let go] [ACCESS-LIST] | abandoned", kRunsAlone}},
-    {"when", {When, nullptr, "PATH appears", kRunsAlone}},
     {"unregister", {Unregister, nullptr, "KEY", kRunsAlone}},
     {"quarantine", {Quarantine, nullptr, "NAME", kRunsAlone}},
     {"free", {Free, nullptr, "BYTES", kTakesTheSmallDisk}},
-    {"wait", {WaitAtMost, nullptr, "at most MS"}},
 };

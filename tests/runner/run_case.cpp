@@ -32,7 +32,7 @@ static std::string Expand(const CaseFile& c, const std::string& text) {
   return expanded;
 }
 
-// True when `line` starts the text of a file ("---", "+++", "===").
+// True when `line` starts the text of a file ("---", "+++").
 static bool StartsText(const std::string& line) {
   auto directive = kDirectives.find(line.substr(0, line.find(' ')));
   return directive != kDirectives.end() && directive->second.readText;
@@ -92,11 +92,6 @@ CaseFile ReadCase(const std::string& name) {
   for (const auto& [need, line] : c.says)
     if (!c.needs.count(need))
       FAIL_AT_LINE(c, line) << "nothing in the case needs \"" << need << "\"";
-  // It would do nothing, and the case pass testing something else. What acts when no
-  // file of "when" appears does nothing either, which its own line says in the first run.
-  if (c.whenAt && c.onAppearanceAt.empty())
-    FAIL_AT_LINE(c, c.whenAt)
-        << "nothing to do when the file appears: no \"hold ... for\" or \"===\"";
   return c;
 }
 
@@ -117,13 +112,11 @@ static void MakeReady(const CaseFile& c) {
 }
 
 // Starts the case's launchers at the same moment, with what the case does
-// around them, and waits for each to exit with 0, and in the first run for each
-// directive to act. False where they did not exit within the bound: they are
-// ended then, and what they left proves nothing.
-static bool Launch(const CaseFile& c, bool first) {
-  Run run{c, {}};
+// around them, and waits for each to exit with 0. False where they did not exit
+// within the bound: they are ended then, and what they left proves nothing.
+static bool Launch(const CaseFile& c) {
   std::vector<Stop> stops;
-  for (const auto& start : c.around) stops.push_back(start(run));
+  for (const auto& start : c.around) stops.push_back(start(c));
   std::vector<PROCESS_INFORMATION> launchers(c.launchers);
   std::vector<HANDLE> running;
   for (auto& process : launchers) {
@@ -136,11 +129,11 @@ static bool Launch(const CaseFile& c, bool first) {
     running.push_back(process.hProcess);
   }
   for (const auto& process : launchers) ResumeThread(process.hThread);
-  bool exited = WaitForMultipleObjects(running.size(), running.data(), TRUE, c.launchersAtMostMs) !=
+  bool exited = WaitForMultipleObjects(running.size(), running.data(), TRUE, kLaunchersAtMostMs) !=
                 WAIT_TIMEOUT;
   if (!exited)
-    FAIL_AT_LINE(c, c.boundAt) << "the launchers had not exited after " << c.launchersAtMostMs
-                               << " ms" << c.when;
+    FAIL_AT_LINE(c, 1) << "the launchers had not exited after " << kLaunchersAtMostMs << " ms"
+                       << c.when;
   for (const auto& process : launchers) {
     DWORD code = 1;
     if (!exited) TerminateProcess(process.hProcess, code);
@@ -149,10 +142,7 @@ static bool Launch(const CaseFile& c, bool first) {
     for (HANDLE handle : {process.hProcess, process.hThread}) CloseHandle(handle);
     if (code && exited) FAIL_AT_LINE(c, 1) << "a launcher exited with " << code << c.when;
   }
-  for (const auto& stop : stops)  // in order: "when" stops before what it sets off
-    if (stop) stop();
-  for (const auto& [line, what] : c.mustAct)
-    if (first && exited && !run.acted.count(line)) FAIL_AT_LINE(c, line) << what << c.when;
+  for (const auto& stop : stops) stop();
   return exited;
 }
 
@@ -178,7 +168,7 @@ static void RunCase(CaseFile& c) {
   for (int run = 1; run <= 2; ++run) {
     c.when = ", run " + std::to_string(run);
     for (const char* log : {"cscript.log", "Prepar3D.log"}) DeleteFileA(log);
-    if (!Launch(c, run == 1)) break;
+    if (!Launch(c)) break;
     Report(c, want, Snapshot(c), c.when);
     Report(c, root, Below(drive, false), c.when + " at the drive's root");
     std::error_code gone;
@@ -216,8 +206,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::ValuesIn(CaseNames()),
 
 // The cases of tests/failing are wrong on purpose: each fails where its lines
 // "# fails at LINE: WORDS" say, with those words, and nowhere else; when it is
-// read (a directive's usage), or else when it runs (a directive that did not
-// act, a wait that reached its bound). Runs in the prefix for cases that run alone.
+// read (a directive's usage), or else when it runs (a file that differs, a hold
+// on a file not there).
 TEST(FailingCases, FailAtTheirLinesSayingWhatDidNotHappen) {
   _putenv("CASES=tests/failing");
   for (const std::string& name : CaseNames()) {
