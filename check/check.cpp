@@ -17,7 +17,7 @@ void Correct(Edit& edit, const char* section, const char* key, const char* value
   Change(edit, [&](const WorkingCopy& copy) {
     unsigned long long length = kUnmeasured;
     return Retried([&] { return WriteIniText(section, key, value, copy.path); }) == kDone &&
-           Retried([&] { return Grow(copy, length); }) == kDone;
+           Retried([&] { return CheckRoom(copy, length); }) == kDone;
   });
 }
 

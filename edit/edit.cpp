@@ -42,7 +42,7 @@ FileStamp StampNow(const std::string& path, FileStat& stat) {
 // read-only file.
 Answer RemoveFile(const WorkingCopy& copy) {
   Retried([&] { return SetAttributes(copy, kNormal); });
-  return Retried([&] { return Remove(copy); }, true);
+  return RetriedNaming([&] { return Remove(copy); });
 }
 
 // Sets `final` to the file that `path` finally names, as Windows tells it. A share
@@ -56,7 +56,7 @@ bool FinalPath(const std::string& path, const FileStat& stat, std::string& final
   Answer answer = Retried([&] { return FinalPathOf(path, final); });
   if (answer == kAccessDenied) answer = Retried([&] { return OpenedPathOf(path, final); });
   if (answer == kDone) return true;
-  if (answer == kAccessDenied || IsRefusal(answer, false) || (stat.attributes & kReparsePoint))
+  if (answer == kAccessDenied || IsRefusal(answer) || (stat.attributes & kReparsePoint))
     return false;
   final = path;
   return true;
@@ -96,13 +96,13 @@ bool Replace(const Edit& edit) {
   FileStat stat;
   auto unchanged = [&] { return StampNow(edit.file, stat) == edit.stamp; };
   if (!unchanged() || (stat.attributes & kReadOnly) ||
-      Retried([&] { return OpenToWrite(edit.file); }) != kDone)
+      Retried([&] { return CheckWritable(edit.file); }) != kDone)
     return false;
   const unsigned long kept = stat.attributes & (kHidden | kSystem | kArchive);
   return Retried([&] { return SetAttributes(edit.copy, kept ? kept : kNormal); }) == kDone &&
-         Retried(
-             [&] { return unchanged() ? Rename(edit.copy, edit.file, true) : kChangedMeanwhile; },
-             true) == kDone;
+         RetriedNaming([&] {
+           return unchanged() ? Rename(edit.copy, edit.file, true) : kChangedMeanwhile;
+         }) == kDone;
 }
 
 }  // namespace
@@ -167,10 +167,11 @@ Edit BeginEdit(const std::string& path, const char* copyName) {
 // second set of retries.
 bool MakeCopy(Edit& edit) {
   if (edit.state == Edit::kUntouched && edit.changeable && !ReadsRefused(edit.path) &&
-      Retried([&] { return edit.existed ? CopyNew(edit.file, edit.copy) : MakeNew(edit.copy); },
-              true) == kDone)
+      RetriedNaming([&] {
+        return edit.existed ? CopyNew(edit.file, edit.copy) : MakeNew(edit.copy);
+      }) == kDone)
     edit.state = Edit::kWhole;
-  if (edit.state == Edit::kUntouched) edit.state = Edit::kRefused;
+  if (edit.state == Edit::kUntouched) edit.state = Edit::kNotMade;
   return edit.state == Edit::kWhole;
 }
 
@@ -182,7 +183,7 @@ EditOutcome PutInPlace(Edit& edit) {
       edit.state == Edit::kWhole && !ReadsRefused(edit.path) &&
       Retried([&] { return Flush(edit.copy); }) == kDone &&
       (edit.existed ? Replace(edit)
-                    : Retried([&] { return Rename(edit.copy, edit.file, false); }, true) == kDone);
+                    : RetriedNaming([&] { return Rename(edit.copy, edit.file, false); }) == kDone);
   if (!replaced && (edit.state == Edit::kWhole || edit.state == Edit::kBroken) &&
       RemoveFile(edit.copy) == kNotTheCopy)
     othersAtCopies.push_back(edit.copy.path);

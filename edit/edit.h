@@ -23,21 +23,35 @@ constexpr unsigned kFirstPauseMs = 25;
 constexpr int kMostRetries = 10;
 constexpr unsigned kRetriesMs = kFirstPauseMs * kMostRetries * (kMostRetries + 1) / 2;
 
-// True where `answer` is another program's open refusing an operation; `naming`:
-// a rename, a removal or the making of the working copy.
-inline bool IsRefusal(Answer answer, bool naming) {
-  return answer == kSharingViolation || answer == kLockViolation || answer == kUserMappedFile ||
-         (naming && answer == kAccessDenied);
+// True where `answer` is another program's open refusing an operation.
+inline bool IsRefusal(Answer answer) {
+  return answer == kSharingViolation || answer == kLockViolation || answer == kUserMappedFile;
 }
 
-// Runs `attempt`, one operation of platform.h, and tries it again while it is
-// refused; gives its last answer.
+// The same, for an operation that names the file anew (a rename, a removal, the
+// making of the working copy), which access denied refuses too.
+inline bool IsNamingRefusal(Answer answer) { return IsRefusal(answer) || answer == kAccessDenied; }
+
+// Runs `attempt`, one operation of platform.h, and tries it again while `refused`
+// says its answer is a refusal; gives its last answer.
 template <typename Attempt>
-Answer Retried(Attempt attempt, bool naming = false) {
+Answer RetriedWhile(Attempt attempt, bool (*refused)(Answer)) {
   Answer answer;
-  for (int retries = 0; IsRefusal(answer = attempt(), naming) && retries < kMostRetries;)
+  for (int retries = 0; refused(answer = attempt()) && retries < kMostRetries;)
     Pause(kFirstPauseMs * ++retries);
   return answer;
+}
+
+// An operation of platform.h, tried again while it is refused.
+template <typename Attempt>
+Answer Retried(Attempt attempt) {
+  return RetriedWhile(attempt, IsRefusal);
+}
+
+// An operation that names the file anew, tried again while it is refused.
+template <typename Attempt>
+Answer RetriedNaming(Attempt attempt) {
+  return RetriedWhile(attempt, IsNamingRefusal);
 }
 
 // Reads of a simulator file: the INI value of section/key in the file `path`, tried
@@ -70,7 +84,7 @@ struct Edit {
   FileStamp stamp;          // the file's, before the first read; all zero where there was none
   bool existed = false;     // there was a file, which the copy starts as; else it starts empty
   bool changeable = false;  // the file may be changed
-  enum State { kUntouched, kWhole, kBroken, kRefused };
+  enum State { kUntouched, kWhole, kBroken, kNotMade };
   State state = kUntouched;  // the copy: not asked for, took every change, a change
                              // failed, could not be made
 };

@@ -15,9 +15,9 @@ Answer MakeNew(WorkingCopy& copy) { return win32::MakeNew(copy); }
 Answer SetAttributes(const WorkingCopy& copy, unsigned long attributes) { return win32::SetAttributes(copy, attributes); }
 Answer ReadWhole(const std::string& path, std::string& bytes) { return win32::ReadWhole(path, bytes); }
 Answer WriteWhole(const WorkingCopy& copy, const std::string& bytes) { return win32::WriteWhole(copy, bytes); }
-Answer Grow(const WorkingCopy& copy, unsigned long long& length) { return win32::Grow(copy, length); }
+Answer CheckRoom(const WorkingCopy& copy, unsigned long long& length) { return win32::CheckRoom(copy, length); }
 Answer Flush(const WorkingCopy& copy) { return win32::Flush(copy); }
-Answer OpenToWrite(const std::string& path) { return win32::OpenToWrite(path); }
+Answer CheckWritable(const std::string& path) { return win32::CheckWritable(path); }
 Answer Rename(const WorkingCopy& copy, const std::string& to, bool replace) { return win32::Rename(copy, to, replace); }
 Answer Remove(const WorkingCopy& copy) { return win32::Remove(copy); }
 void LetGo(WorkingCopy& copy) { win32::LetGo(copy); }

@@ -19,7 +19,7 @@ Answer NameCountOf(const std::string& path, unsigned& names);
 Answer ReadIniText(const std::string& section, const std::string& key, const std::string& fallback, const std::string& path, std::string& value);
 // As ReadIniText, the value as an unsigned integer (0 where it does not start with digits).
 Answer ReadIniNumber(const std::string& section, const std::string& key, int fallback, const std::string& path, unsigned& value);
-// Sets section/key of the INI file `path` to `value`, adding key, section or file; Wine answers done where a full disk cut its rewrite short (see Grow).
+// Sets section/key of the INI file `path` to `value`, adding key, section or file; Wine answers done where a full disk cut its rewrite short (see CheckRoom).
 Answer WriteIniText(const std::string& section, const std::string& key, const std::string& value, const std::string& path);
 // Makes the working copy `copy.path` where nothing stands, without attributes, holding the file `from` (at most kLargestFile), and sets `copy.kept`; where it answers otherwise, nothing of it is left.
 Answer CopyNew(const std::string& from, WorkingCopy& copy);
@@ -32,11 +32,11 @@ Answer ReadWhole(const std::string& path, std::string& bytes);
 // Writes `bytes` as the whole of the working copy.
 Answer WriteWhole(const WorkingCopy& copy, const std::string& bytes);
 // Writes kRoom bytes at `length` in the working copy and cuts it back to `length` (its length, measured first where `length` is kUnmeasured): a file a full disk or a quota cut short cannot grow.
-Answer Grow(const WorkingCopy& copy, unsigned long long& length);
+Answer CheckRoom(const WorkingCopy& copy, unsigned long long& length);
 // Forces what was written to the working copy onto the disk.
 Answer Flush(const WorkingCopy& copy);
 // Opens the file `path` for writing, sharing everything, and closes it.
-Answer OpenToWrite(const std::string& path);
+Answer CheckWritable(const std::string& path);
 // Renames the working copy to `to`, in one step; replacing a file at `to` only where `replace`.
 Answer Rename(const WorkingCopy& copy, const std::string& to, bool replace);
 // Removes the working copy (a read-only one refuses: kAccessDenied).

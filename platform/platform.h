@@ -24,9 +24,9 @@ constexpr Answer kNotTheCopy = 0x20000002;
 // module list a simulator writes. A larger one is not read, and stays as it is.
 constexpr unsigned long kLargestFile = 1 << 20;
 
-// What Grow writes and cuts off again: more than a cluster.
+// What CheckRoom writes and cuts off again: more than a cluster.
 constexpr unsigned long kRoom = 64 * 1024;
-constexpr unsigned long long kUnmeasured = ~0ull;  // a length Grow measures itself
+constexpr unsigned long long kUnmeasured = ~0ull;  // a length CheckRoom measures itself
 
 // File attributes (winnt.h), as Stat tells them and SetAttributes takes them.
 constexpr unsigned long kReadOnly = 0x1, kHidden = 0x2, kSystem = 0x4, kFolder = 0x10,

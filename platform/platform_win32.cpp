@@ -327,7 +327,7 @@ Answer WriteWhole(const WorkingCopy& copy, const std::string& bytes) {
   });
 }
 
-Answer Grow(const WorkingCopy& copy, unsigned long long& length) {
+Answer CheckRoom(const WorkingCopy& copy, unsigned long long& length) {
   return WithCopy(copy, GENERIC_WRITE, [&length](HANDLE file) {
     LARGE_INTEGER at;
     if (length == kUnmeasured && !GetFileSizeEx(file, &at)) return Failed();
@@ -344,7 +344,7 @@ Answer Flush(const WorkingCopy& copy) {
   return WithCopy(copy, GENERIC_WRITE, [](HANDLE file) { return Of(FlushFileBuffers(file)); });
 }
 
-Answer OpenToWrite(const std::string& path) {
+Answer CheckWritable(const std::string& path) {
   return WithFile(path, GENERIC_WRITE, [](HANDLE) { return kDone; });
 }
 

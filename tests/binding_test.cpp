@@ -34,7 +34,7 @@ TEST(Binding, AnswersAnotherProgramsOpenAsWindowsDocuments) {
 
   HANDLE held = Hold(file, 0);
   EXPECT_EQ(ReadIniText("GRAPHICS", "HDR", "", file, value), kSharingViolation);
-  EXPECT_EQ(OpenToWrite(file), kSharingViolation);
+  EXPECT_EQ(CheckWritable(file), kSharingViolation);
   EXPECT_EQ(CopyNew(file, refused), kSharingViolation);
   CloseHandle(held);
 

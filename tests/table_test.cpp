@@ -115,7 +115,7 @@ struct Trial {
   std::string Path(const std::string* names) const { return folder + "\\" + names[phase]; }
 };
 
-bool Names(const Access& access, const std::string& path) {
+bool Mentions(const Access& access, const std::string& path) {
   return std::any_of(access.paths.begin(), access.paths.end(),
                      [&](const std::string& named) { return SamePath(named, path); });
 }
@@ -162,14 +162,14 @@ bool Step(Trial& t, Access& access, Answer& answer) {
   const Row& row = t.row;
   const bool plugin = access.section == "VYRA", event = row.kind >= kSaved;
   if (!plugin && row.at < 0)  // the run with no answer: what stood where each step was taken
-    t.seen.push_back({access, t.phase, PathExists(file), Names(access, copy) && PathExists(copy),
+    t.seen.push_back({access, t.phase, PathExists(file), Mentions(access, copy) && PathExists(copy),
                       PathExists(access.paths.front()), PathExists(copy)});
   if (t.f.meanwhile && op.find("Read") == 0 && t.saved[t.phase].empty()) Save(t);
   // A pass that ends unchanged looks at the file's stamp, and the next notes it:
   // a save just after that lands in the next pass.
   if (row.kind == kSavedEachPass && t.used && t.phase == t.usedIn && t.saves < 2 && t.passBegun)
     Save(t);
-  const bool stamp = op == "Stat" && Names(access, file);
+  const bool stamp = op == "Stat" && Mentions(access, file);
   t.passBegun = stamp && t.stamped;
   t.stamped = stamp;
   int& count = plugin ? t.pluginReads : t.steps;
@@ -186,13 +186,13 @@ bool Step(Trial& t, Access& access, Answer& answer) {
                         (row.kind == kAccessList && (op == "NameCountOf" || op == "OpenedPathOf" ||
                                                      (op == "FinalPathOf" && row.stays)));
     t.copyStays =
-        PathExists(copy) && ((untold && (Names(access, copy) || Names(access, file))) ||
-                             (row.stays && CanGive("Remove", row.kind) && Names(access, copy)));
+        PathExists(copy) && ((untold && (Mentions(access, copy) || Mentions(access, file))) ||
+                             (row.stays && CanGive("Remove", row.kind) && Mentions(access, copy)));
     if (row.kind >= kCopyRemoved) ActOnTheCopy(t, copy);
   } else if (!t.used || (!row.stays && row.kind != kLink) ||
              (event ? t.phase != t.usedIn
                     : !std::any_of(t.held.begin(), t.held.end(),
-                                   [&](auto& p) { return Names(access, p); }))) {
+                                   [&](auto& p) { return Mentions(access, p); }))) {
     return AsWindows(t, access, answer);
   }
   if (event && row.kind < kCopyRemoved && op != "Rename")
@@ -200,7 +200,7 @@ bool Step(Trial& t, Access& access, Answer& answer) {
   if (row.kind == kLink && op == "Stat") access.addsAttributes = kReparsePoint;
   if (event || (row.kind == kLink ? op != "FinalPathOf" : !CanGive(op, row.kind)))
     return AsWindows(t, access, answer);
-  if (row.kind == kMapped && op == "Grow") {  // the room written, the cut refused
+  if (row.kind == kMapped && op == "CheckRoom") {  // the room written, the cut refused
     access.after = [path = access.paths[0]](Answer& grew) {
       std::ofstream(PathOf(path), std::ios::binary | std::ios::app) << std::string(kRoom, '\0');
       grew = grew == kDone ? kUserMappedFile : grew;

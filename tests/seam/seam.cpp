@@ -30,9 +30,9 @@ Answer MakeNew(WorkingCopy& copy) { return Through({"MakeNew", {copy.path}}, [&]
 Answer SetAttributes(const WorkingCopy& copy, unsigned long attributes) { return Through({"SetAttributes", {copy.path}}, [&] { return win32::SetAttributes(copy, attributes); }); }
 Answer ReadWhole(const std::string& path, std::string& bytes) { return Through({"ReadWhole", {path}}, [&] { return win32::ReadWhole(path, bytes); }); }
 Answer WriteWhole(const WorkingCopy& copy, const std::string& bytes) { return Through({"WriteWhole", {copy.path}}, [&] { return win32::WriteWhole(copy, bytes); }); }
-Answer Grow(const WorkingCopy& copy, unsigned long long& length) { return Through({"Grow", {copy.path}}, [&] { return win32::Grow(copy, length); }); }
+Answer CheckRoom(const WorkingCopy& copy, unsigned long long& length) { return Through({"CheckRoom", {copy.path}}, [&] { return win32::CheckRoom(copy, length); }); }
 Answer Flush(const WorkingCopy& copy) { return Through({"Flush", {copy.path}}, [&] { return win32::Flush(copy); }); }
-Answer OpenToWrite(const std::string& path) { return Through({"OpenToWrite", {path}}, [&] { return win32::OpenToWrite(path); }); }
+Answer CheckWritable(const std::string& path) { return Through({"CheckWritable", {path}}, [&] { return win32::CheckWritable(path); }); }
 Answer Rename(const WorkingCopy& copy, const std::string& to, bool replace) { return Through({replace ? "Rename" : "RenameToNew", {copy.path, to}}, [&] { return win32::Rename(copy, to, replace); }); }
 Answer Remove(const WorkingCopy& copy) { return Through({"Remove", {copy.path}}, [&] { return win32::Remove(copy); }); }
 void LetGo(WorkingCopy& copy) { win32::LetGo(copy); }
