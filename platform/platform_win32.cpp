@@ -1,6 +1,6 @@
-// The operations of operations.h bound to the Windows API, in namespace win32:
-// each file operation opens a file once (or names one) and answers what Windows
-// answered, trying nothing again. Only W functions are called: an A function turns a letter
+// The operations of platform.h bound to the Windows API: the file operations of
+// operations.h in namespace win32, each opening a file once (or naming one) and
+// answering what Windows answered, trying nothing again; the rest by their own names. Only W functions are called: an A function turns a letter
 // outside the ANSI code page into a look-alike or "?", and the path then names
 // another file or none.
 // clang-format off
@@ -375,6 +375,10 @@ void LetGo(WorkingCopy& copy) {
 
 void Pause(unsigned ms) { Sleep(ms); }
 
+}  // namespace win32
+
+// The operations no test replaces: the launcher's own, by these names.
+
 void LoadLibrariesFromSystemFolderOnly() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   auto setDefaultDirectories =
@@ -553,5 +557,3 @@ void StartProgram(const std::string& path) {
     CloseHandle(run.hProcess);
   }
 }
-
-}  // namespace win32
