@@ -61,45 +61,31 @@ namespace win32 {
 #include "operations.h"
 
 // The rest, bound in platform_win32.cpp by these names.
-// From here on, every library the process loads comes from the system folder, whoever asks for it
-// (the shell loads its own); where Windows cannot restrict that (Vista and 7 without update
-// KB2533623), at least not from the current folder.
+// clang-format off
+// From here on, every library the process loads comes from the system folder, whoever asks for it (the shell loads its own); where Windows cannot restrict that (Vista and 7 without update KB2533623), at least not from the current folder.
 void LoadLibrariesFromSystemFolderOnly();
-// Sets `value` to the variable's value; false, leaving `value` alone, when it is unset or needs
-// more than kReadLimit - 1 characters.
+// Sets `value` to the variable's value; false, leaving `value` alone, when it is unset or needs more than kReadLimit - 1 characters.
 bool GetEnvironmentValue(const std::string& name, std::string& value);
 // True when a file or folder exists at `path`.
 bool PathExists(const std::string& path);
-// True when two paths are the same as the file system compares names: in UTF-16, in any letter
-// case.
+// True when two paths are the same as the file system compares names: in UTF-16, in any letter case.
 bool SamePath(const std::string& a, const std::string& b);
-// Waits at most `waitMs` for the turn `name`, a mutex of the logon session that everyone may wait
-// for and give back (it is made so where it is not there yet), and takes it; nullptr when it did
-// not come. A turn left by a process that ended counts as taken.
+// Waits at most `waitMs` for the turn `name`, a mutex of the logon session that everyone may wait for and give back (it is made so where it is not there yet), and takes it; nullptr when it did not come. A turn left by a process that ended counts as taken.
 void* TakeTurn(const char* name, unsigned waitMs);
 // Gives back a turn that TakeTurn took.
 void GiveBackTurn(void* turn);
-// True when desktop composition is on; false when it is off, the query fails, or dwmapi.dll cannot
-// be had from the system folder.
+// True when desktop composition is on; false when it is off, the query fails, or dwmapi.dll cannot be had from the system folder.
 bool IsCompositionEnabled();
 // Case-sensitive comparison of two whole UTF-16 texts, as StrCmpW makes it.
 bool TextEquals(const wchar_t* a, const wchar_t* b);
-// True when the registry, in this process's view, names the script engine of files ending in
-// `extension` (".vbs") as the script host looks it up: the file type, its engine, the engine's
-// class and the class's library.
+// True when the registry, in this process's view, names the script engine of files ending in `extension` (".vbs") as the script host looks it up: the file type, its engine, the engine's class and the class's library.
 bool ScriptEngineRegistered(const std::string& extension);
-// Starts the console program `name` of the system folder with `commandLine` as its command line (no
-// command processor), in the current folder and environment, inheriting no handle, its console
-// minimized without the focus, and waits for it; at once where it cannot start.
+// Starts the console program `name` of the system folder with `commandLine` as its command line (no command processor), in the current folder and environment, inheriting no handle, its console minimized without the focus, and waits for it; at once where it cannot start.
 void RunSystemProgram(const std::string& name, const std::string& commandLine);
-// The folders where CreateProcess looks for the program `name` named without a folder, in its
-// order: the launcher's, the current one (unless the environment says
-// NoDefaultCurrentDirectoryInExePath), the system folders, the Windows folder; last, PATH as it
-// stands.
+// The folders where CreateProcess looks for the program `name` named without a folder, in its order: the launcher's, the current one (unless the environment says NoDefaultCurrentDirectoryInExePath), the system folders, the Windows folder; last, PATH as it stands.
 std::vector<std::string> ProgramFolders(const std::string& name);
 // The full path of `path`, as Windows makes it of a relative one; empty where it cannot.
 std::string FullPath(const std::string& path);
-// Starts the program `path` by its full path as Explorer does, through the shell (Windows asks for
-// raised rights where the program or the user requires them), and waits for it; at once where it
-// cannot start or the user declines.
+// Starts the program `path` by its full path as Explorer does, through the shell (Windows asks for raised rights where the program or the user requires them), and waits for it; at once where it cannot start or the user declines.
 void StartProgram(const std::string& path);
+// clang-format on
