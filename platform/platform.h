@@ -15,7 +15,7 @@ constexpr unsigned kReadLimit = 1023;
 using Answer = unsigned long;
 constexpr Answer kDone = 0, kFileNotFound = 2, kPathNotFound = 3, kAccessDenied = 5,
                  kSharingViolation = 32, kLockViolation = 33, kFileExists = 80, kDiskFull = 112,
-                 kAlreadyExists = 183, kFileTooLarge = 223, kUserMappedFile = 1224;
+                 kFileTooLarge = 223, kUserMappedFile = 1224;
 // An answer of the launcher's own (Windows leaves bit 29 of an error code to
 // programs): the file at a working copy's name is not that copy.
 constexpr Answer kNotTheCopy = 0x20000002;

@@ -18,8 +18,7 @@ static_assert(kFileNotFound == ERROR_FILE_NOT_FOUND && kPathNotFound == ERROR_PA
                   kAccessDenied == ERROR_ACCESS_DENIED &&
                   kSharingViolation == ERROR_SHARING_VIOLATION &&
                   kLockViolation == ERROR_LOCK_VIOLATION && kFileExists == ERROR_FILE_EXISTS &&
-                  kDiskFull == ERROR_DISK_FULL && kAlreadyExists == ERROR_ALREADY_EXISTS &&
-                  kFileTooLarge == ERROR_FILE_TOO_LARGE &&
+                  kDiskFull == ERROR_DISK_FULL && kFileTooLarge == ERROR_FILE_TOO_LARGE &&
                   kUserMappedFile == ERROR_USER_MAPPED_FILE,
               "the answers are Windows' own");
 static_assert(kReadOnly == FILE_ATTRIBUTE_READONLY && kHidden == FILE_ATTRIBUTE_HIDDEN &&
@@ -108,9 +107,10 @@ Answer WithCopy(const WorkingCopy& copy, DWORD access, Use use) {
   HANDLE file = Open(copy.path, access, OPEN_EXISTING, kShareAllButDeleting);
   if (file == INVALID_HANDLE_VALUE) return Failed();
   Identity there, kept;
-  Answer answer = copy.kept ? IdentityOf(file, there) : kDone;
-  if (answer == kDone && copy.kept) answer = IdentityOf(copy.kept, kept);
-  if (answer == kDone && !(there == kept)) answer = kNotTheCopy;
+  Answer answer = kDone;
+  if (copy.kept && (answer = IdentityOf(file, there)) == kDone &&
+      (answer = IdentityOf(copy.kept, kept)) == kDone && !(there == kept))
+    answer = kNotTheCopy;
   return Close(file, answer == kDone ? use(file) : answer);
 }
 
