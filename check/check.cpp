@@ -16,8 +16,8 @@ constexpr char kWorkingCopyName[] = "VYRA-cfg.tmp";
 void Correct(Edit& edit, const char* section, const char* key, const char* value) {
   Change(edit, [&](const WorkingCopy& copy) {
     unsigned long long length = kUnmeasured;
-    return Retried([&] { return WriteIniText(section, key, value, copy.path); }) == kDone &&
-           Retried([&] { return CheckRoom(copy, length); }) == kDone;
+    return Retried([&] { return files::WriteIniText(section, key, value, copy.path); }) == kDone &&
+           Retried([&] { return files::CheckRoom(copy, length); }) == kDone;
   });
 }
 

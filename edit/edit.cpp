@@ -34,15 +34,15 @@ bool Read(const std::string& path, Attempt read) {
 
 // The stamp of the file `path` now; all zero where there is none, or it cannot be had.
 FileStamp StampNow(const std::string& path, FileStat& stat) {
-  if (Retried([&] { return Stat(path, stat); }) != kDone) return {};
+  if (Retried([&] { return files::Stat(path, stat); }) != kDone) return {};
   return {stat.size, stat.written};
 }
 
 // Removes the working copy, whatever its attributes: Windows refuses to remove a
 // read-only file.
 Answer RemoveFile(const WorkingCopy& copy) {
-  Retried([&] { return SetAttributes(copy, kNormal); });
-  return RetriedNaming([&] { return Remove(copy); });
+  Retried([&] { return files::SetAttributes(copy, kNormal); });
+  return RetriedNaming([&] { return files::Remove(copy); });
 }
 
 // Sets `final` to the file that `path` finally names, as Windows tells it. A share
@@ -53,8 +53,8 @@ Answer RemoveFile(const WorkingCopy& copy) {
 // not know), a file that is no reparse point is the one its path names; what may
 // be a link is left alone.
 bool FinalPath(const std::string& path, const FileStat& stat, std::string& final) {
-  Answer answer = Retried([&] { return FinalPathOf(path, final); });
-  if (answer == kAccessDenied) answer = Retried([&] { return OpenedPathOf(path, final); });
+  Answer answer = Retried([&] { return files::FinalPathOf(path, final); });
+  if (answer == kAccessDenied) answer = Retried([&] { return files::OpenedPathOf(path, final); });
   if (answer == kDone) return true;
   if (answer == kAccessDenied || IsRefusal(answer) || (stat.attributes & kReparsePoint))
     return false;
@@ -75,10 +75,10 @@ bool ClearPlace(const std::string& copy) {
   FileStat stat;
   unsigned names = 0;
   std::string final;
-  Answer there = Retried([&] { return Stat(copy, stat); });
+  Answer there = Retried([&] { return files::Stat(copy, stat); });
   if (IsAbsence(there) || there == kAccessDenied) return true;
   return there == kDone && !(stat.attributes & (kFolder | kReparsePoint)) &&
-         Retried([&] { return NameCountOf(copy, names); }) == kDone && names == 1 &&
+         Retried([&] { return files::NameCountOf(copy, names); }) == kDone && names == 1 &&
          FinalPath(copy, stat, final) && SamePath(final, copy) &&
          RemoveFile(WorkingCopy{copy}) == kDone;
 }
@@ -96,12 +96,12 @@ bool Replace(const Edit& edit) {
   FileStat stat;
   auto unchanged = [&] { return StampNow(edit.file, stat) == edit.stamp; };
   if (!unchanged() || (stat.attributes & kReadOnly) ||
-      Retried([&] { return CheckWritable(edit.file); }) != kDone)
+      Retried([&] { return files::CheckWritable(edit.file); }) != kDone)
     return false;
   const unsigned long kept = stat.attributes & (kHidden | kSystem | kArchive);
-  return Retried([&] { return SetAttributes(edit.copy, kept ? kept : kNormal); }) == kDone &&
+  return Retried([&] { return files::SetAttributes(edit.copy, kept ? kept : kNormal); }) == kDone &&
          RetriedNaming([&] {
-           return unchanged() ? Rename(edit.copy, edit.file, true) : kChangedMeanwhile;
+           return unchanged() ? files::Rename(edit.copy, edit.file, true) : kChangedMeanwhile;
          }) == kDone;
 }
 
@@ -110,15 +110,17 @@ bool Replace(const Edit& edit) {
 std::string ReadIniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& path) {
   std::string value;
-  return Read(path, [&] { return ReadIniText(section, key, fallback, path, value); }) ? value
-                                                                                      : fallback;
+  return Read(path, [&] { return files::ReadIniText(section, key, fallback, path, value); })
+             ? value
+             : fallback;
 }
 
 unsigned ReadIniInt(const std::string& section, const std::string& key, int fallback,
                     const std::string& path) {
   unsigned value = 0;
-  return Read(path, [&] { return ReadIniNumber(section, key, fallback, path, value); }) ? value
-                                                                                        : fallback;
+  return Read(path, [&] { return files::ReadIniNumber(section, key, fallback, path, value); })
+             ? value
+             : fallback;
 }
 
 // The copy goes beside the file that a link finally names, so that the rename
@@ -131,7 +133,7 @@ Edit BeginEdit(const std::string& path, const char* copyName) {
   Edit edit;
   edit.path = edit.file = path;
   FileStat stat;
-  Answer found = path.empty() ? kPathNotFound : Retried([&] { return Stat(path, stat); });
+  Answer found = path.empty() ? kPathNotFound : Retried([&] { return files::Stat(path, stat); });
   edit.existed = found == kDone;
   if (edit.existed) edit.stamp = {stat.size, stat.written};
   const size_t slash = path.rfind('\\');
@@ -139,7 +141,7 @@ Edit BeginEdit(const std::string& path, const char* copyName) {
   unsigned names = 0;
   if (edit.existed) {
     if ((stat.attributes & kFolder) || !FinalPath(path, stat, final) ||
-        Retried([&] { return NameCountOf(final, names); }) != kDone || names != 1)
+        Retried([&] { return files::NameCountOf(final, names); }) != kDone || names != 1)
       return edit;
     if (final != path) {  // the stamp of the file a link names
       FileStamp stamp = StampNow(final, stat);
@@ -168,7 +170,7 @@ Edit BeginEdit(const std::string& path, const char* copyName) {
 bool MakeCopy(Edit& edit) {
   if (edit.state == Edit::kUntouched && edit.changeable && !ReadsRefused(edit.path) &&
       RetriedNaming([&] {
-        return edit.existed ? CopyNew(edit.file, edit.copy) : MakeNew(edit.copy);
+        return edit.existed ? files::CopyNew(edit.file, edit.copy) : files::MakeNew(edit.copy);
       }) == kDone)
     edit.state = Edit::kWhole;
   if (edit.state == Edit::kUntouched) edit.state = Edit::kNotMade;
@@ -181,13 +183,14 @@ bool MakeCopy(Edit& edit) {
 EditOutcome PutInPlace(Edit& edit) {
   const bool replaced =
       edit.state == Edit::kWhole && !ReadsRefused(edit.path) &&
-      Retried([&] { return Flush(edit.copy); }) == kDone &&
-      (edit.existed ? Replace(edit)
-                    : RetriedNaming([&] { return Rename(edit.copy, edit.file, false); }) == kDone);
+      Retried([&] { return files::Flush(edit.copy); }) == kDone &&
+      (edit.existed ? Replace(edit) : RetriedNaming([&] {
+                                        return files::Rename(edit.copy, edit.file, false);
+                                      }) == kDone);
   if (!replaced && (edit.state == Edit::kWhole || edit.state == Edit::kBroken) &&
       RemoveFile(edit.copy) == kNotTheCopy)
     othersAtCopies.push_back(edit.copy.path);
-  LetGo(edit.copy);  // a removal is done once the last open of the file is closed
+  files::LetGo(edit.copy);  // a removal is done once the last open of the file is closed
   FileStat stat;
   if (replaced) return EditOutcome::kReplaced;
   if (!edit.file.empty() && !(StampNow(edit.file, stat) == edit.stamp))

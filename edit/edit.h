@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform.h"
+#include "files.h"
 
 // Another program's open of a file (a virus scanner, an indexer, a backup client)
 // refuses an operation for a moment, well under a second: with a sharing or a lock
@@ -38,7 +38,7 @@ template <typename Attempt>
 Answer RetriedWhile(Attempt attempt, bool (*refused)(Answer)) {
   Answer answer;
   for (int retries = 0; refused(answer = attempt()) && retries < kMostRetries;)
-    Pause(kFirstPauseMs * ++retries);
+    files::Pause(kFirstPauseMs * ++retries);
   return answer;
 }
 

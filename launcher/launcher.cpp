@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "check.h"
-#include "platform.h"
+#include "files.h"
 #include "registration.h"
 #include "simconfig.h"
 
@@ -24,7 +24,7 @@ static std::string FindProgram(const std::string& name) {
     FileStat stat;
     if (folder.empty()) continue;
     if (folder.back() != '\\') folder += '\\';
-    if (Stat(folder + name, stat) == kDone && !(stat.attributes & kFolder))
+    if (files::Stat(folder + name, stat) == kDone && !(stat.attributes & kFolder))
       return FullPath(folder + name);
   }
   return {};

@@ -167,11 +167,11 @@ std::string WithModuleEntered(const std::string& xml) {
 void EnterModule(const std::string& registrationFile) {
   EditFile(registrationFile, kWorkingCopyName, [](Edit& edit) {
     std::string bytes, entered;
-    if (!edit.existed || Retried([&] { return ReadWhole(edit.file, bytes); }) == kDone)
+    if (!edit.existed || Retried([&] { return files::ReadWhole(edit.file, bytes); }) == kDone)
       entered = WithModuleEntered(bytes);
     if (!entered.empty())
       Change(edit, [&](const WorkingCopy& copy) {
-        return Retried([&] { return WriteWhole(copy, entered); }) == kDone;
+        return Retried([&] { return files::WriteWhole(copy, entered); }) == kDone;
       });
   });
 }

@@ -29,28 +29,28 @@ TEST(Binding, AnswersAnotherProgramsOpenAsWindowsDocuments) {
   const std::string file = folder + "\\Prepar3D.cfg";
   WriteText(file, "[GRAPHICS]\r\nHDR=1\r\n");
   WorkingCopy copy{folder + "\\VYRA-cfg.tmp"}, refused{folder + "\\refused.tmp"};
-  ASSERT_EQ(CopyNew(file, copy), kDone);
+  ASSERT_EQ(win32::CopyNew(file, copy), kDone);
   std::string value;
 
   HANDLE held = Hold(file, 0);
-  EXPECT_EQ(ReadIniText("GRAPHICS", "HDR", "", file, value), kSharingViolation);
-  EXPECT_EQ(CheckWritable(file), kSharingViolation);
-  EXPECT_EQ(CopyNew(file, refused), kSharingViolation);
+  EXPECT_EQ(win32::ReadIniText("GRAPHICS", "HDR", "", file, value), kSharingViolation);
+  EXPECT_EQ(win32::CheckWritable(file), kSharingViolation);
+  EXPECT_EQ(win32::CopyNew(file, refused), kSharingViolation);
   CloseHandle(held);
 
   held = Hold(copy.path, FILE_SHARE_READ | FILE_SHARE_WRITE);  // as a virus scanner does
-  EXPECT_EQ(Rename(copy, file, true), kSharingViolation);
-  EXPECT_EQ(Remove(copy), kSharingViolation);
+  EXPECT_EQ(win32::Rename(copy, file, true), kSharingViolation);
+  EXPECT_EQ(win32::Remove(copy), kSharingViolation);
   CloseHandle(held);
 
   held = Hold(file, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  EXPECT_EQ(Rename(copy, file, true), kAccessDenied);
+  EXPECT_EQ(win32::Rename(copy, file, true), kAccessDenied);
   CloseHandle(held);
 
   EXPECT_EQ(Below(folder),
             (Tree{{file, {"[GRAPHICS]\r\nHDR=1\r\n"}}, {copy.path, {"[GRAPHICS]\r\nHDR=1\r\n"}}}));
-  EXPECT_EQ(Remove(copy), kDone);
-  LetGo(copy);
+  EXPECT_EQ(win32::Remove(copy), kDone);
+  win32::LetGo(copy);
 }
 
 // How another program holds the turn: the access list it makes the turn with (none:

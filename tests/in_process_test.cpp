@@ -139,9 +139,9 @@ TEST(InProcess, LeavesFilesTooLargeToReadAsTheyAreAndTellsARefusedRead) {
   EXPECT_EQ(ReadText(file), settings);
   SetEnvironmentVariableA("APPDATA", nullptr);
   std::string value;
-  EXPECT_EQ(ReadIniText("GRAPHICS", "HDR", "", file, value), kFileTooLarge);
+  EXPECT_EQ(win32::ReadIniText("GRAPHICS", "HDR", "", file, value), kFileTooLarge);
   HANDLE held = CreateFileA(list.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_EQ(ReadIniText("A", "B", "", list, value), kSharingViolation);
+  EXPECT_EQ(win32::ReadIniText("A", "B", "", list, value), kSharingViolation);
   CloseHandle(held);
 }
 

@@ -1,0 +1,6 @@
+// The file operations as the tests compile the launcher's code: through the seam.
+#pragma once
+
+#include "seam.h"
+
+namespace files = seam;
