@@ -20,7 +20,8 @@ HANDLE Hold(const std::string& path, DWORD shared) {
 }  // namespace
 
 // What the CreateFileW page's sharing rules answer: an open that shares too little
-// refuses a read, an open to write, the copy's making from the file, and a rename
+// refuses a read, an open to write (an open for reading sharing all but writing
+// too), the copy's making from the file, and a rename
 // or a removal of the copy (which ask for DELETE) with ERROR_SHARING_VIOLATION; a
 // rename onto a file that another program holds open is refused with access
 // denied (the MoveFileExW page). Each refused operation leaves the files as they were.
@@ -41,6 +42,11 @@ TEST(Binding, AnswersAnotherProgramsOpenAsWindowsDocuments) {
   held = Hold(copy.path, FILE_SHARE_READ | FILE_SHARE_WRITE);  // as a virus scanner does
   EXPECT_EQ(win32::Rename(copy, file, true), kSharingViolation);
   EXPECT_EQ(win32::Remove(copy), kSharingViolation);
+  CloseHandle(held);
+
+  held = Hold(file, FILE_SHARE_READ | FILE_SHARE_DELETE);  // refuses writing, not a read
+  EXPECT_EQ(win32::ReadIniText("GRAPHICS", "HDR", "", file, value), kDone);
+  EXPECT_EQ(win32::CheckWritable(file), kSharingViolation);
   CloseHandle(held);
 
   held = Hold(file, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);

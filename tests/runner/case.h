@@ -113,7 +113,6 @@ std::string Spelling(const std::string& path);
 bool IsNumber(const std::string& text, unsigned long long& number);
 
 // The directives of meanwhile.cpp.
-bool Hold(CaseFile& c, const std::string& rest);
 bool Unregister(CaseFile& c, const std::string& rest);
 bool Quarantine(CaseFile& c, const std::string& rest);
 

@@ -194,7 +194,6 @@ const std::map<std::string, Directive> kDirectives = {
     {"system", {Attribute<FILE_ATTRIBUTE_SYSTEM>, nullptr, "PATH"}},
     {"symlink", {Symlink, nullptr, "PATH > TARGET"}},
     {"hardlink", {Hardlink, nullptr, "PATH > FILE"}},
-    {"hold", {Hold, nullptr, "PATH [sharing read write delete]"}},
     {"launchers", {Launchers, nullptr, "N", kRunsAlone}},
     {"unregister", {Unregister, nullptr, "KEY", kRunsAlone}},
     {"quarantine", {Quarantine, nullptr, "NAME", kRunsAlone}},

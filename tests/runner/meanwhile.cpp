@@ -1,35 +1,9 @@
-// The directives that act around each run: another program holding a file, a
-// registration or a program taken away. Each is one unit: it starts its work
-// before the launchers start, and hands back what ends it, which closes what it
-// opened.
+// The directives that act around each run: a registration or a program taken
+// away. Each is one unit: it starts its work before the launchers start, and
+// hands back what ends it, which puts back what it took.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "case.h"
-
-// hold PATH [sharing WORD...]: keeps the file open for reading while the
-// launchers run, sharing nothing, or what the words name (read, write, delete).
-bool Hold(CaseFile& c, const std::string& rest) {
-  static const std::map<std::string, DWORD> kSharing = {
-      {"read", FILE_SHARE_READ}, {"write", FILE_SHARE_WRITE}, {"delete", FILE_SHARE_DELETE}};
-  size_t sharing = rest.find(" sharing ");
-  if (sharing == 0) return false;
-  std::string path = Place(c, rest.substr(0, sharing));
-  DWORD shared = 0;
-  std::istringstream words(sharing == std::string::npos ? "" : rest.substr(sharing + 9));
-  for (std::string word; words >> word; shared |= kSharing.at(word))
-    if (!kSharing.count(word)) return false;
-  const int line = c.line;
-  c.around.push_back([=](const CaseFile& run) {
-    HANDLE file =
-        CreateFileW(Wide(path).c_str(), GENERIC_READ, shared, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-      FAIL_AT_LINE(run, line) << NameOf(run, path) << " is not there to hold" << run.when;
-    return [file] { CloseHandle(file); };
-  });
-  return true;
-}
 
 // unregister KEY: removes the key KEY of HKEY_CLASSES_ROOT, which holds a default
 // value and no key below it, while each run goes on, as Windows does when it

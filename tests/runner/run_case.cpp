@@ -206,8 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Case, testing::ValuesIn(CaseNames()),
 
 // The cases of tests/failing are wrong on purpose: each fails where its lines
 // "# fails at LINE: WORDS" say, with those words, and nowhere else; when it is
-// read (a directive's usage), or else when it runs (a file that differs, a hold
-// on a file not there).
+// read (a directive's usage), or else when it runs (a file that differs).
 TEST(FailingCases, FailAtTheirLinesSayingWhatDidNotHappen) {
   _putenv("CASES=tests/failing");
   for (const std::string& name : CaseNames()) {
