@@ -29,13 +29,12 @@ namespace {
 enum Kind { kHeld, kLocked, kBeingDeleted, kTargetOpen, kMapped, kAccessList, kFull, kNoFinalPath,
             kLink, kExists, kHeldForReading, kSaved, kSavedEachPass, kRemoved, kCopyRemoved,
             kCopyReplaced };
-const char* const kNames[] = {"held", "locked", "being-deleted", "target-open", "mapped",
-                              "access-list", "disk-full", "no-final-path", "link", "exists",
-                              "held-for-reading", "saved", "saved-each-pass", "removed",
-                              "copy-removed", "copy-replaced"};
-const Answer kAnswerOf[] = {kSharingViolation, kLockViolation, kAccessDenied, kAccessDenied,
-                            kUserMappedFile, kAccessDenied, kDiskFull, kPathNotFound,
-                            kPathNotFound, kFileExists, kSharingViolation};
+const struct { const char* name; Answer answer = kDone; } kKinds[] = {
+    {"held", kSharingViolation}, {"locked", kLockViolation}, {"being-deleted", kAccessDenied},
+    {"target-open", kAccessDenied}, {"mapped", kUserMappedFile}, {"access-list", kAccessDenied},
+    {"disk-full", kDiskFull}, {"no-final-path", kPathNotFound}, {"link", kPathNotFound},
+    {"exists", kFileExists}, {"held-for-reading", kSharingViolation}, {"saved"},
+    {"saved-each-pass"}, {"removed"}, {"copy-removed"}, {"copy-replaced"}};
 // clang-format on
 
 // What each file operation can answer, from the data file.
@@ -46,21 +45,22 @@ const std::map<std::string, std::vector<Kind>> kAnswers = [] {
     std::istringstream words(line);
     if (line[0] == '#' || !(words >> word)) continue;
     for (auto& kinds = answers[word]; words >> word;)
-      kinds.push_back(Kind(std::find(kNames, std::end(kNames), word) - kNames));
+      kinds.push_back(Kind(std::find_if(std::begin(kKinds), std::end(kKinds),
+                                        [&](auto& k) { return k.name == word; }) -
+                           kKinds));
   }
   return answers;
 }();
 
 bool CanGive(const std::string& operation, Kind kind) {
-  const auto& kinds = kAnswers.at(operation);
-  return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+  return std::count(kAnswers.at(operation).begin(), kAnswers.at(operation).end(), kind);
 }
 
 // The settings file in phase 0 (the check), the module list in phase 1 (the
 // registration), and what each may hold (tests/data/table).
 const std::string kFiles[] = {"Prepar3D.cfg", "dll.xml"},
                   kCopies[] = {"VYRA-cfg.tmp", "VYRA-dll.tmp"};
-std::string Data(int phase, const char* what) {
+std::string Data(int phase, const std::string& what) {
   return ReadText(InProject(std::string("tests/data/table/") + (phase ? "list" : "settings") +
                             what + (phase ? ".xml" : ".cfg")));
 }
@@ -72,8 +72,7 @@ struct Fixture {
   bool leftovers = name == "leftover_copies";  // working copies that a run cut short left
   bool meanwhile = name == "saves_meanwhile";  // another program saves each file at its first read
   bool hidden = name == "every_correction";    // the files are hidden and system, which they keep
-  bool share =
-      name == "on_a_share";  // a share that answers no normalized name: FinalPathOf refused
+  bool share = name == "on_a_share";           // one that answers no normalized name
 };
 const Fixture kFixtures[] = {
     {"every_correction"}, {"no_list"}, {"leftover_copies"}, {"saves_meanwhile"}, {"on_a_share"}};
@@ -100,25 +99,17 @@ struct Trial {
   const Fixture& f;
   Row row;
   std::string folder;
-  int phase = 0, steps = 0, pluginReads = 0, sets = 0;  // sets of retries begun
-  std::vector<Seen> seen = {};
-  // The row's answer: given or not, in which phase, at which operation, naming which paths.
-  bool used = false;
-  int usedIn = 0;
-  std::string usedAt = {};
-  std::vector<std::string> held = {};
+  int phase = 0, steps = 0, pluginReads = 0;
+  std::vector<Seen> seen = {};  // every step so far
   // A working copy that must stay; the row's step acting on a copy a run cut short left.
   bool copyStays = false, onLeftover = false;
   std::string saved[2] = {};  // each file's last save, and how many there were
   int saves = 0;
   bool stamped = false, passBegun = false;  // the last step, and the two last, noted its stamp
   std::string Path(const std::string* names) const { return folder + "\\" + names[phase]; }
+  // The step the row's answer was given at, or none.
+  const Seen* Given() const { return row.at >= 0 && row.at < steps ? &seen[row.at] : nullptr; }
 };
-
-bool Mentions(const Access& access, const std::string& path) {
-  return std::any_of(access.paths.begin(), access.paths.end(),
-                     [&](const std::string& named) { return SamePath(named, path); });
-}
 
 // Another program saves the file of the phase, a little longer each time.
 void Save(Trial& t) {
@@ -138,9 +129,9 @@ void Save(Trial& t) {
 bool AsWindows(const Trial& t, const Access& access, Answer& answer) {
   const std::string op = access.operation;
   const DWORD attributes = GetFileAttributesW(Wide(access.paths[0]).c_str());
-  if (op == "WriteIniText" && attributes == INVALID_FILE_ATTRIBUTES) WriteText(access.paths[0], "");
-  if (op == "WriteIniText" && attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (kHidden | kSystem)))
+  if (op == "WriteIniText" && attributes == INVALID_FILE_ATTRIBUTES)
+    WriteText(access.paths[0], "");
+  else if (op == "WriteIniText" && (attributes & (kHidden | kSystem)))
     return answer = kAccessDenied, true;
   return t.f.share && op == "FinalPathOf" && (answer = kAccessDenied, true);
 }
@@ -160,24 +151,18 @@ void ActOnTheCopy(Trial& t, const std::string& copy) {
 bool Step(Trial& t, Access& access, Answer& answer) {
   const std::string op = access.operation, file = t.Path(kFiles), copy = t.Path(kCopies);
   const Row& row = t.row;
-  const bool plugin = access.section == "VYRA", event = row.kind >= kSaved;
-  if (!plugin && row.at < 0)  // the run with no answer: what stood where each step was taken
-    t.seen.push_back({access, t.phase, PathExists(file), Mentions(access, copy) && PathExists(copy),
-                      PathExists(access.paths.front()), PathExists(copy)});
+  const bool event = row.kind >= kSaved;
+  if (access.section == "VYRA") return ++t.pluginReads, false;  // no step
+  t.seen.push_back({access, t.phase, PathExists(file), Mentions(access, copy) && PathExists(copy),
+                    PathExists(access.paths.front()), PathExists(copy)});
   if (t.f.meanwhile && op.find("Read") == 0 && t.saved[t.phase].empty()) Save(t);
   // A pass that ends unchanged looks at the file's stamp, and the next notes it:
   // a save just after that lands in the next pass.
-  if (row.kind == kSavedEachPass && t.used && t.phase == t.usedIn && t.saves < 2 && t.passBegun)
+  const Seen* given = t.Given();
+  if (row.kind == kSavedEachPass && given && t.phase == given->phase && t.saves < 2 && t.passBegun)
     Save(t);
-  const bool stamp = op == "Stat" && Mentions(access, file);
-  t.passBegun = stamp && t.stamped;
-  t.stamped = stamp;
-  t.pluginReads += plugin;
-  if (!plugin && t.steps++ == row.at) {
-    t.used = true;
-    t.usedIn = t.phase;
-    t.usedAt = op;
-    t.held = access.paths;
+  t.passBegun = std::exchange(t.stamped, op == "Stat" && Mentions(access, file)) && t.stamped;
+  if (t.steps++ == row.at) {
     t.onLeftover = PathExists(copy) && ReadText(copy) == kLeftover &&
                    (op == "Remove" || op == "SetAttributes" || row.kind >= kCopyRemoved);
     // A working copy there stays where the answer leaves it or the file untold,
@@ -189,9 +174,9 @@ bool Step(Trial& t, Access& access, Answer& answer) {
         PathExists(copy) && ((untold && (Mentions(access, copy) || Mentions(access, file))) ||
                              (row.stays && CanGive("Remove", row.kind) && Mentions(access, copy)));
     if (row.kind >= kCopyRemoved) ActOnTheCopy(t, copy);
-  } else if (!t.used || (!row.stays && row.kind != kLink) ||
-             (event ? t.phase != t.usedIn
-                    : !std::any_of(t.held.begin(), t.held.end(),
+  } else if (!given || (!row.stays && row.kind != kLink) ||
+             (event ? t.phase != given->phase
+                    : !std::any_of(given->access.paths.begin(), given->access.paths.end(),
                                    [&](auto& p) { return Mentions(access, p); }))) {
     return AsWindows(t, access, answer);
   }
@@ -207,12 +192,16 @@ bool Step(Trial& t, Access& access, Answer& answer) {
     };
     return false;
   }
-  answer = kAnswerOf[row.kind];
+  answer = kKinds[row.kind].answer;
   return true;
 }
 
-// Runs the settings check and the registration on fixture `f`, with `row`.
-Trial Try(const Fixture& f, const Row& row, const std::string& name) {
+// Runs the settings check and the registration on fixture `f`, with `row`, in a
+// folder of its own: what a run notes of a file (a read refused for good) lasts as
+// long as its process, which runs every row.
+Trial Try(const Fixture& f, const Row& row) {
+  static int runs = 0;
+  const std::string name = f.name + "-" + std::to_string(runs++);
   const std::string appdata = NewFolder((fs::temp_directory_path() / "vyra" / name).string());
   Trial t{f, row, appdata + "\\Lockheed Martin\\Prepar3D v2"};
   for (int phase : {0, 1}) {
@@ -229,7 +218,6 @@ Trial Try(const Fixture& f, const Row& row, const std::string& name) {
   t.phase = 1;
   EnterModule(t.Path(kFiles));
   seamHook = nullptr;
-  t.sets = seamRetrySets;
   return t;
 }
 
@@ -238,18 +226,21 @@ Trial Try(const Fixture& f, const Row& row, const std::string& name) {
 // (an answer given once is waited out or gone round, one that stays is not; a
 // save meanwhile brings a second pass, which goes round one given in the first),
 // or another program saved or removed that file; a working copy only where it stays.
-void Check(const Trial& t, const std::string& what, bool given, bool goneRound = false) {
+void Check(const Trial& t, const std::string& what, bool due, bool goneRound = false) {
   const Fixture& f = t.f;
   const Row& row = t.row;
+  const Seen* given = t.Given();
+  const std::string op = given ? given->access.operation : "";
+  const int phaseGiven = given ? given->phase : 0;
   // The files expected where the file of the row's phase took every change, or not.
   auto expected = [&](bool changed) {
     std::map<std::string, std::string> want;  // by name, and the attributes kept
     for (int phase : {0, 1}) {
-      const bool here = t.used && phase == t.usedIn, whole = !here || changed;
-      std::string bytes = f.list || phase == 0 ? Data(phase, f.meanwhile ? "-saved" : "") : "";
-      if (whole)
-        bytes = f.list || phase == 0 ? Data(phase, f.meanwhile ? "-saved-whole" : "-whole")
-                                     : Data(phase, "-made-anew");
+      const bool here = given && phase == phaseGiven, whole = !here || changed;
+      const std::string saved = f.meanwhile ? "-saved" : "", changes = whole ? "-whole" : "";
+      std::string bytes = f.list || phase == 0 ? Data(phase, saved + changes)
+                          : whole              ? Data(phase, "-made-anew")
+                                               : "";
       if (here && (row.kind == kSaved || row.kind == kSavedEachPass))
         bytes = row.stays || t.saves > 1 ? t.saved[phase] : Data(phase, "-saved-whole");
       if (here && row.kind == kRemoved) bytes = Data(phase, "-made-anew");
@@ -264,15 +255,15 @@ void Check(const Trial& t, const std::string& what, bool given, bool goneRound =
   // serves) or keeps a leftover's attributes, changes every file; where another
   // program acted on the working copy, either every change or none.
   const bool once =
-      !row.stays && (row.kind <= kMapped ||
-                     (row.kind == kAccessList && (t.usedAt == "FinalPathOf" || t.onLeftover)));
+      !row.stays &&
+      (row.kind <= kMapped || (row.kind == kAccessList && (op == "FinalPathOf" || t.onLeftover)));
   std::map<std::string, std::string> got,
       want = expected(row.kind == kNoFinalPath || goneRound || once);
   for (const auto& [path, entry] : Below(t.folder))
     got[PathOf(path).filename().string()] =
         entry.bytes + (entry.attributes & (kHidden | kSystem) ? "(hidden, system)" : "");
   // What another program or the profile writer left at the copy's name stays there.
-  const std::string copy = kCopies[t.usedIn];
+  const std::string copy = kCopies[phaseGiven];
   got.erase(row.kind == kCopyRemoved ? copy : "");
   auto withCopy = [&](std::map<std::string, std::string> files) {
     if (t.copyStays) files[copy] = got.count(copy) ? got[copy] : "(a working copy)";
@@ -280,10 +271,9 @@ void Check(const Trial& t, const std::string& what, bool given, bool goneRound =
   };
   want = withCopy(want);
   if (row.kind >= kCopyRemoved && got != want) want = withCopy(expected(!goneRound));
-  EXPECT_EQ(t.used, given) << what << (given ? ": never given" : ": a step past the last");
-  if (t.usedAt.find("ReadIni") == 0 && row.kind <= kLocked) {
-    EXPECT_EQ(t.sets, 1) << what << ": sets of retries for a file's reads";
-  }
+  EXPECT_EQ(given != nullptr, due) << what << (due ? ": never given" : ": a step past the last");
+  EXPECT_TRUE(op.find("ReadIni") || row.kind > kLocked || seamRetrySets == 1)
+      << what << ": " << seamRetrySets << " sets of retries for a file's reads, not 1";
   EXPECT_EQ(got, want) << what;
   std::error_code failed;  // the failure shows what was left
   fs::remove_all(PathOf(t.folder).parent_path().parent_path(), failed);
@@ -315,30 +305,13 @@ std::vector<Kind> KindsAt(const Fixture& f, const std::vector<Seen>& seen, size_
   return kinds;
 }
 
-// Whether a row gives `kind` once, or from then on: another program acts on the
-// working copy, or saves the file in each pass, once; holds it for reading for good.
-bool Given(Kind kind, bool stays) {
-  return stays ? kind < kCopyRemoved && kind != kSavedEachPass : kind != kHeldForReading;
-}
-
-std::string Describe(const Fixture& f, const Row& row, const std::vector<Seen>& seen) {
-  std::string at = " at step " + std::to_string(row.at);
-  if (row.at < static_cast<int>(seen.size()))
-    at += ", " + (seen[row.at].access.operation + (" " + seen[row.at].access.paths.back()));
-  return f.name + ": " + kNames[row.kind] + (row.stays ? " from then on" : " once") + at;
-}
-
 }  // namespace
 
 class EveryAnswer : public testing::TestWithParam<Fixture> {};
 
 TEST_P(EveryAnswer, AtEveryStep) {
   const Fixture& f = GetParam();
-  // Each row in a folder of its own: what a run notes of a file (a read refused for
-  // good) lasts as long as its process, which here runs every other row.
-  int runs = 0;
-  auto folder = [&f, &runs] { return f.name + "-" + std::to_string(runs++); };
-  const Trial plain = Try(f, Row(), folder());
+  const Trial plain = Try(f, Row());
   Check(plain, f.name + ": no answer", false);
   int passes[2] = {}, most = plain.steps + plain.pluginReads;
   for (size_t at = 0; at <= plain.seen.size(); ++at) {  // one past the last: none gets there
@@ -347,12 +320,19 @@ TEST_P(EveryAnswer, AtEveryStep) {
     passes[s.phase] += !past && BeginsToTell(plain.seen, at);
     for (Kind kind : past ? std::vector<Kind>{kHeld} : KindsAt(f, plain.seen, at))
       for (bool stays : {false, true}) {
-        if (!Given(kind, stays)) continue;
+        // Another program acts on the working copy, or saves the file in each
+        // pass, once; holds it for reading for good.
+        if (stays ? kind >= kCopyRemoved || kind == kSavedEachPass : kind == kHeldForReading)
+          continue;
         Row row{static_cast<int>(at), kind, stays};
-        const Trial t = Try(f, row, folder());
+        const Trial t = Try(f, row);
         most = std::max(most, t.steps + plain.pluginReads);
         // Not a refused INI read, which the run remembers, nor a link, gone round.
-        Check(t, Describe(f, row, plain.seen), !past,
+        const std::string what =
+            f.name + ": " + kKinds[kind].name + (stays ? " from then on" : " once") + " at step " +
+            std::to_string(at) +
+            (past ? "" : ", " + (s.access.operation + (" " + s.access.paths.back())));
+        Check(t, what, !past,
               f.meanwhile && passes[s.phase] == 1 && !stays && kind != kLink &&
                   std::string(s.access.operation).find("ReadIni") != 0);
       }
@@ -360,8 +340,7 @@ TEST_P(EveryAnswer, AtEveryStep) {
   // The runner's bound on a run's launchers outlasts the turn and the longest run
   // of the table with its every step refused until its last try.
   EXPECT_LT(kTurnWaitMs + most * kRetriesMs, kLaunchersAtMostMs) << most << " steps";
-  std::printf("%s: at most %d steps, %u s of retries\n", f.name.c_str(), most,
-              most * kRetriesMs / 1000);
+  std::printf("%s: at most %d steps\n", f.name.c_str(), most);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, EveryAnswer, testing::ValuesIn(kFixtures),

@@ -3,6 +3,7 @@
 // answer in Windows' place.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +18,12 @@ struct Access {
   unsigned long addsAttributes = 0;         // a Stat done: attributes the hook adds to its answer
   std::function<void(Answer&)> after = {};  // what the hook makes of the binding's answer
 };
+
+// True where `access` names `path`.
+inline bool Mentions(const Access& access, const std::string& path) {
+  return std::any_of(access.paths.begin(), access.paths.end(),
+                     [&](const std::string& named) { return SamePath(named, path); });
+}
 
 // With no hook, the seam passes every call on. A hook sees each call first and
 // gives true, with `answer` set, to answer in the binding's place.
