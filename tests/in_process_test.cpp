@@ -147,16 +147,27 @@ TEST(InProcess, LeavesFilesTooLargeToReadAsTheyAre) {
   EXPECT_EQ(win32::ReadIniText("GRAPHICS", "HDR", "", file, value), kFileTooLarge);
 }
 
-// The plug-in's settings from a file without a [VYRA] section, in a process of its
-// own, as a death test's statement runs: the record is loaded once a process. It
-// ends with what it found: 0 for every default.
-TEST(InProcess, LoadsThePluginDefaultsWithoutAVyraSection) {
+// The plug-in's settings where its reads give nothing: a file without a [VYRA]
+// section, each plug-in read of which another program refuses for good, in a
+// process of its own, as a death test's statement runs (the record is loaded once
+// a process). A refused read tells nothing, so the file then stays as it was. It
+// ends with what it found: 0 for every default and the file unchanged.
+TEST(InProcess, LoadsThePluginDefaultsWhereItsReadsGiveNothing) {
   EXPECT_EXIT(
       {
-        SettingsFolder("plugin-defaults", "[Display]\nVSYNC=1\n");
+        const std::string text = "[Display]\r\nVSYNC=1\r\n";
+        const std::string appdata = SettingsFolder("plugin-defaults", text);
+        seamPauses = false;
+        seamHook = [](Access& access, Answer& answer) {
+          return access.section == "VYRA" && (answer = kSharingViolation, true);
+        };
+        CheckSimulatorSettings();
         const PluginSettings& s = GetPluginSettings();
-        std::exit((!s.zoom) | (!s.async) << 1 | (!s.vignette) << 2 | (s.worldScale != 1.0f) << 3);
+        const bool changed =
+            ReadText(appdata + "\\Lockheed Martin\\Prepar3D v2\\Prepar3D.cfg") != text;
+        std::exit((!s.zoom) | (!s.async) << 1 | (!s.vignette) << 2 | (s.worldScale != 1.0f) << 3 |
+                  changed << 4);
       },
       testing::ExitedWithCode(0), "")
-      << "1: Zoom, 2: Async, 4: Vignette, 8: WorldScale";
+      << "1: Zoom, 2: Async, 4: Vignette, 8: WorldScale, 16: the file changed";
 }

@@ -73,10 +73,9 @@ static bool Command(CaseFile& c, const std::string& rest) {
   return true;
 }
 
-// --- PATH [< DATA [as is]] and +++ PATH [< DATA [as is]]: the lines below, each
-// ending in CR LF, or the bytes of DATA (below tests/data, or a full path) are what
-// PATH holds before, or after, the run. A PATH ending in "\" is a folder. DATA is
-// a text with CR LF line ends, unless the case says "as is".
+// --- PATH [< DATA] and +++ PATH [< DATA]: the lines below, each ending in CR LF,
+// or the bytes of DATA (below tests/data, or a full path), byte for byte, are what
+// PATH holds before, or after, the run. A PATH ending in "\" is a folder.
 template <bool kAfter>
 static bool File(CaseFile& c, const std::string& rest, const std::string& text) {
   size_t data = rest.find(" < ");
@@ -84,23 +83,13 @@ static bool File(CaseFile& c, const std::string& rest, const std::string& text) 
   std::string path = Place(c, rest.substr(0, data));
   std::string dataFile;
   if (data != std::string::npos) dataFile = rest.substr(data + 3);
-  const std::string kAsIs = " as is";
-  bool asIs = dataFile.size() > kAsIs.size() &&
-              dataFile.compare(dataFile.size() - kAsIs.size(), kAsIs.size(), kAsIs) == 0;
-  if (asIs) dataFile.resize(dataFile.size() - kAsIs.size());
   if (!dataFile.empty() && PathOf(dataFile).is_relative()) dataFile = "tests/data/" + dataFile;
   std::string bytes = text;
   if (!dataFile.empty()) {
     if (!fs::is_regular_file(PathOf(InProject(dataFile)))) return false;
     bytes = ReadText(InProject(dataFile));
-    bool lfAlone = bytes.find('\n') != std::string::npos &&
-                   bytes.find("\r\n") == std::string::npos && bytes.find('\0') == std::string::npos;
     if (!text.empty())
       FAIL_AT_LINE(c, c.line + 1) << "not understood: " << text.substr(0, text.find("\r\n"));
-    if (lfAlone && !asIs)
-      FAIL_AT_LINE(c, c.line) << dataFile
-                              << " ends its lines in LF alone: data files are taken byte "
-                              << "for byte, so save it with CR LF line ends, or say \"as is\"";
   }
   if (kAfter)
     c.after[Spelling(path)] = {path, bytes, c.line};
@@ -184,8 +173,8 @@ static bool Free(CaseFile& c, const std::string& rest) {
 }
 
 const std::map<std::string, Directive> kDirectives = {
-    {"---", {nullptr, File<false>, "PATH [< DATA [as is]]"}},
-    {"+++", {nullptr, File<true>, "PATH [< DATA [as is]]"}},
+    {"---", {nullptr, File<false>, "PATH [< DATA]"}},
+    {"+++", {nullptr, File<true>, "PATH [< DATA]"}},
     {"set", {Set, nullptr, "NAME=VALUE"}},
     {"command", {Command, nullptr, "\"VyraLauncher.exe\"TEXT"}},
     {"gone", {Gone, nullptr, "PATH"}},
