@@ -1,8 +1,8 @@
 // The operations of platform.h bound to the Windows API: the file operations in
-// namespace win32, each opening a file once (or naming one) and
-// answering what Windows answered, trying nothing again; the rest by their own names. Only W
-// functions are called: an A function turns a letter outside the ANSI code page into a look-alike
-// or "?", and the path then names another file or none.
+// namespace win32, each opening a file once (or naming one) and answering what
+// Windows answered, trying nothing again; the rest by their own names. Only W
+// functions are called: an A function turns a letter outside the ANSI code page
+// into a look-alike or "?", and the path then names another file or none.
 // clang-format off
 #include <windows.h>  // first: the headers below build on it
 #include <objbase.h>
